@@ -1,0 +1,47 @@
+# The two set-up commands of the README, and a few more for developers.
+#   make demo   install what is missing, build, run the demo
+#   make test   install what is missing, build and run every test (Release, then ASan+UBSan)
+#   make bench  build and run the benchmarks (Release)
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+RELEASE := build/release
+SANITIZE := build/sanitize
+BENCH := build/bench
+CTEST_FLAGS := --output-on-failure -j $(JOBS) --timeout 900
+
+.PHONY: all deps release sanitize demo test test-release test-sanitize bench format clean
+
+all: release
+
+deps:
+	@bash scripts/install-deps.sh
+
+release: deps
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(RELEASE) -j $(JOBS)
+
+sanitize: deps
+	cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=Debug -DVELXMLN_SANITIZE=ON
+	cmake --build $(SANITIZE) -j $(JOBS)
+
+demo: release
+	$(RELEASE)/examples/example_elements
+
+test-release: release
+	cd $(RELEASE) && ctest $(CTEST_FLAGS)
+
+test-sanitize: sanitize
+	cd $(SANITIZE) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest $(CTEST_FLAGS)
+
+test: test-release test-sanitize
+
+bench: deps
+	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DVELXMLN_BUILD_BENCH=ON -DVELXMLN_BUILD_TESTS=OFF
+	cmake --build $(BENCH) -j $(JOBS)
+	@for b in $(BENCH)/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h' '*.c')
+
+clean:
+	rm -rf build

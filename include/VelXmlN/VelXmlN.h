@@ -1,0 +1,19 @@
+#ifndef VELXMLN_VELXMLN_H
+#define VELXMLN_VELXMLN_H
+
+/* Every public C++ type of the library: the element records, the documents and their readers and
+   writers, the access helpers, paths, comparison and SAX scanners, and the types of the external
+   components that appear in their interfaces. */
+
+#include <VelXmlN/Export.h>
+#include <VelXmlN/Version.h>
+
+#include <VelXmlN/Nullable.h>
+#include <VelXmlN/Range.h>
+#include <VelXmlN/Tools.h>
+#include <VelXmlN/VelXmlData.h>
+
+#include <VelXmlN/AttributeData.h>
+#include <VelXmlN/Data.h>
+
+#endif

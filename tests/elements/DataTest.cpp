@@ -1,0 +1,355 @@
+// The element records: lists, searches, copies, imports and the text trimming rule.
+#include <VelXmlN/Data.h>
+#include <VelXmlN/VelXmlData.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+using VelXmlN::AttributeData;
+using VelXmlN::Data;
+
+namespace {
+
+std::string childNames(const Data& element) {
+    std::string names;
+    for (const Data* child : element.getChildren()) {
+        names += child->getName().empty() ? "_" : child->getName();
+    }
+    return names;
+}
+
+}  // namespace
+
+TEST(Data, DefaultsAndConstructors) {
+    Data parent("p");
+    Data plain;
+    EXPECT_EQ(plain.getName(), "");
+    EXPECT_TRUE(plain.getEntityFlag());
+    EXPECT_FALSE(plain.getSelect());
+    EXPECT_FALSE(plain.getExpand());
+    EXPECT_EQ(plain.getPointer(), nullptr);
+    EXPECT_EQ(plain.getParent(), nullptr);
+
+    Data linked("c", &parent);
+    EXPECT_EQ(linked.getParent(), &parent);
+    EXPECT_TRUE(parent.getChildren().empty()) << "the constructor must not link into the parent";
+
+    AttributeData attribute("k", "v");
+    EXPECT_TRUE(attribute.getEntityFlag());
+    EXPECT_FALSE(attribute.getSelect());
+    EXPECT_STREQ(attribute.getChar(), "v");
+}
+
+TEST(Data, SetDataTrimsSpacesOnly) {
+    Data e;
+    e.setData(std::string("  a b  "));
+    EXPECT_EQ(e.getData(), "a b");
+    e.setData(std::string("   "));
+    EXPECT_EQ(e.getData(), "");
+    e.setData(std::string("\ta "));
+    EXPECT_EQ(e.getData(), "\ta");
+    e.setData(std::string(" x\r\n"));
+    EXPECT_EQ(e.getData(), "x\r\n");
+    e.setDataPlain("  a ");
+    EXPECT_EQ(e.getData(), "  a ");
+    e.setData(std::string());
+    EXPECT_EQ(e.getData(), "");
+}
+
+TEST(Data, AnyBytesAreStoredUnchanged) {
+    std::string bytes;
+    for (int c = 0; c < 256; ++c) {
+        bytes.push_back(static_cast<char>(c));
+    }
+    Data e(bytes);
+    e.setDataPlain(bytes);
+    e.setAttribute(bytes, bytes, false);
+    EXPECT_EQ(e.getName(), bytes);
+    EXPECT_EQ(e.getData(), bytes);
+    ASSERT_NE(e.findAttribute(bytes), nullptr);
+    EXPECT_EQ(e.findAttribute(bytes)->getData(), bytes);
+    EXPECT_EQ(e.findAttribute(bytes.substr(0, 255)), nullptr);
+}
+
+TEST(Data, ChildListOperations) {
+    Data root("r");
+    Data* a = root.createChild("a");
+    Data* b = root.addChild(new Data("b"));
+    Data* c = root.addChild(std::make_unique<Data>("c"));
+    EXPECT_EQ(childNames(root), "abc");
+    EXPECT_EQ(a->getParent(), &root);
+    EXPECT_EQ(c->getParent(), &root);
+
+    auto* first = new Data("f");
+    root.addChildFirst(first);
+    EXPECT_EQ(childNames(root), "fabc");
+
+    auto* before = new Data("x");
+    EXPECT_TRUE(root.addChildBefore(before, b));
+    auto* after = new Data("y");
+    EXPECT_TRUE(root.addChildAfter(after, c));
+    EXPECT_EQ(childNames(root), "faxbcy");
+    EXPECT_EQ(after->getParent(), &root);
+
+    Data loose("loose");
+    Data stranger("s");
+    auto orphan = std::make_unique<Data>("o");
+    EXPECT_FALSE(root.addChildBefore(orphan.get(), &stranger));
+    EXPECT_FALSE(root.addChildAfter(orphan.get(), &stranger));
+    EXPECT_EQ(orphan->getParent(), nullptr);
+    EXPECT_EQ(childNames(root), "faxbcy");
+
+    root.removeChild(b);
+    std::unique_ptr<Data> taken(b);
+    EXPECT_EQ(childNames(root), "faxcy");
+    EXPECT_EQ(b->getParent(), &root) << "removeChild leaves the parent link";
+    EXPECT_FALSE(root.childExist(b));
+    EXPECT_TRUE(root.childExist(c));
+    root.removeChild(&loose);  // absent: nothing happens
+    EXPECT_EQ(childNames(root), "faxcy");
+}
+
+TEST(Data, OpenChildAndRemoveByName) {
+    Data root("r");
+    Data* a1 = root.openChild("a", false);
+    EXPECT_EQ(root.openChild("a", false), a1);
+    Data* a2 = root.openChild("a", true);
+    Data* a3 = root.openChild("a", true);
+    EXPECT_NE(a2, a1);
+    EXPECT_NE(a3, a2);
+    EXPECT_EQ(childNames(root), "aaa");
+    EXPECT_EQ(root.findChild("a"), a1);
+
+    root.remove("a");
+    EXPECT_EQ(root.getChildren().size(), 2u);
+    EXPECT_EQ(root.getChildren()[0], a2);
+    root.remove("nope");
+    EXPECT_EQ(root.getChildren().size(), 2u);
+}
+
+TEST(Data, AttributeListOperations) {
+    Data e;
+    e.setAttribute("k", std::string("v1"), true);
+    e.setAttribute("m", std::string("v2"), true);
+    AttributeData* k = e.findAttribute("k");
+    k->setSelect(true);
+    int marker = 0;
+    k->setPointer(&marker);
+    e.setAttribute("k", std::string("v3"), false);
+    ASSERT_EQ(e.getAttributes().size(), 2u);
+    EXPECT_EQ(e.getAttributes()[0], k) << "an update keeps the attribute's place";
+    EXPECT_EQ(k->getData(), "v3");
+    EXPECT_FALSE(k->getEntityFlag());
+    EXPECT_TRUE(k->getSelect());
+    EXPECT_EQ(k->getPointer(), &marker);
+
+    e.getAttributes().push_back(new AttributeData("k", "second"));
+    EXPECT_EQ(e.findAttribute("k")->getData(), "v3") << "the first of a name wins";
+    EXPECT_TRUE(e.removeAttribute("k"));
+    EXPECT_EQ(e.findAttribute("k")->getData(), "second");
+    EXPECT_FALSE(e.removeAttribute("absent"));
+    EXPECT_EQ(e.findAttribute("K"), nullptr) << "names are case-sensitive";
+}
+
+TEST(Data, FlushKeepsOwnFields) {
+    Data e("e");
+    e.setDataPlain("text");
+    e.setSelect(true);
+    e.createChild("c")->createChild("d");
+    e.setAttribute("a", 1);
+    e.flush();
+    EXPECT_TRUE(e.getChildren().empty());
+    EXPECT_TRUE(e.getAttributes().empty());
+    EXPECT_EQ(e.getName(), "e");
+    EXPECT_EQ(e.getData(), "text");
+    EXPECT_TRUE(e.getSelect());
+}
+
+TEST(FindTree, DirectChildrenBeforeGrandchildren) {
+    Data root("root");
+    Data* first = root.createChild("first");
+    Data* deep = first->createChild("n");
+    EXPECT_EQ(root.findTree("n", false), nullptr);
+    EXPECT_EQ(root.findTree("n", true), deep);
+
+    Data* direct = root.createChild("n");
+    EXPECT_EQ(root.findTree("n", true), direct) << "a direct child wins over an earlier subtree";
+    EXPECT_EQ(root.findTree("root", false), &root);
+
+    Data* unnamed = first->createChild("");
+    (void)unnamed;
+    EXPECT_EQ(root.findTree("", true), nullptr);
+
+    const Data& constRoot = root;
+    EXPECT_EQ(constRoot.findTree("n", true), direct);
+}
+
+TEST(FindTree, SubtreesSearchedOneAfterAnother) {
+    // root -> a -> (b -> target1), c -> target2 ; each child subtree is searched in order, with
+    // direct children of each level checked before going deeper inside that subtree.
+    Data root("root");
+    Data* a = root.createChild("a");
+    Data* b = a->createChild("b");
+    Data* target1 = b->createChild("t");
+    Data* c = root.createChild("c");
+    c->createChild("t");
+    EXPECT_EQ(root.findTree("t", true), target1);
+    Data* aDirect = a->createChild("t");
+    EXPECT_EQ(root.findTree("t", true), aDirect);
+}
+
+TEST(Data, FirstSelected) {
+    Data root("root");
+    Data* a = root.createChild("a");
+    Data* a1 = a->createChild("a1");
+    Data* b = root.createChild("b");
+    EXPECT_EQ(root.getFirstSelectXMLData(), nullptr);
+    b->setSelect(true);
+    a1->setSelect(true);
+    EXPECT_EQ(root.getFirstSelectXMLData(), a1) << "depth first, in document order";
+    root.setSelect(true);
+    EXPECT_EQ(root.getFirstSelectXMLData(), &root);
+
+    EXPECT_EQ(root.getFirstSelectXMLAttributeData(), nullptr);
+    b->setAttribute("x", std::string("1"));
+    b->findAttribute("x")->setSelect(true);
+    a1->setAttribute("y", std::string("1"));
+    a1->setAttribute("z", std::string("1"));
+    a1->findAttribute("z")->setSelect(true);
+    EXPECT_EQ(root.getFirstSelectXMLAttributeData(), a1->findAttribute("z"));
+}
+
+TEST(Data, AssignmentCopiesDeeply) {
+    int marker = 0;
+    Data source("src");
+    source.setDataPlain("  text  ");
+    source.setSelect(true);
+    source.setExpand(true);
+    source.setAttribute("a", std::string("1"), false);
+    source.findAttribute("a")->setPointer(&marker);
+    source.findAttribute("a")->setSelect(true);
+    Data* child = source.createChild("child");
+    child->setEntityFlag(false);
+    child->setPointer(&marker);
+    child->setSelect(true);
+    child->createChild("grandchild")->setDataPlain("g");
+
+    Data parent("parent");
+    Data* target = parent.createChild("target");
+    target->setEntityFlag(false);
+    target->setPointer(&parent);
+    target->createChild("old");
+    *target = source;
+
+    EXPECT_EQ(target->getName(), "src");
+    EXPECT_EQ(target->getData(), "text") << "the text goes through the trimming setter";
+    EXPECT_TRUE(target->getSelect());
+    EXPECT_TRUE(target->getExpand());
+    EXPECT_FALSE(target->getEntityFlag()) << "own flag kept";
+    EXPECT_EQ(target->getPointer(), &parent) << "own pointer kept";
+    EXPECT_EQ(target->getParent(), &parent) << "own parent kept";
+    ASSERT_EQ(childNames(*target), "child");
+    const Data* copiedChild = target->getChildren()[0];
+    EXPECT_NE(copiedChild, child);
+    EXPECT_EQ(copiedChild->getParent(), target);
+    EXPECT_TRUE(copiedChild->getEntityFlag());
+    EXPECT_EQ(copiedChild->getPointer(), nullptr);
+    EXPECT_TRUE(copiedChild->getSelect());
+    EXPECT_EQ(copiedChild->getChildString("grandchild"), "g");
+    const AttributeData* copiedAttribute = target->findAttribute("a");
+    EXPECT_NE(copiedAttribute, source.findAttribute("a"));
+    EXPECT_FALSE(copiedAttribute->getEntityFlag());
+    EXPECT_TRUE(copiedAttribute->getSelect());
+    EXPECT_EQ(copiedAttribute->getPointer(), &marker);
+
+    Data constructed(source);
+    EXPECT_EQ(constructed.getParent(), nullptr);
+    EXPECT_EQ(childNames(constructed), "child");
+}
+
+TEST(Data, AssignmentFromItselfOrItsSubtreeIsSafe) {
+    Data root("root");
+    Data* a = root.createChild("a");
+    a->createChild("b")->setDataPlain("deep");
+    const Data& same = root;
+    root = same;
+    EXPECT_EQ(root.findTree("b", true)->getData(), "deep");
+
+    Data* again = root.getChildren()[0];
+    root = *again;  // the source dies with the old subtree; it must be read first
+    EXPECT_EQ(root.getName(), "a");
+    EXPECT_EQ(childNames(root), "b");
+    EXPECT_EQ(root.getChildString("b"), "deep");
+}
+
+TEST(Data, ImportFromRecordLibrary) {
+    VelXmlData source("item", "  x  ", true);
+    source.addAttribute("id", "7");
+    source.addAttribute("id", "8");
+    auto* child = source.addChild(std::make_unique<VelXmlData>("sub", "s"));
+    child->addChild(std::make_unique<VelXmlData>("leaf"));
+
+    Data target("old");
+    target.setSelect(true);
+    target.setEntityFlag(false);
+    target.createChild("gone");
+    target = source;
+    EXPECT_EQ(target.getName(), "item");
+    EXPECT_EQ(target.getData(), "x");
+    EXPECT_TRUE(target.getExpand());
+    EXPECT_TRUE(target.getSelect()) << "select is not imported";
+    EXPECT_FALSE(target.getEntityFlag());
+    ASSERT_EQ(target.getAttributes().size(), 2u) << "attributes are appended, not merged";
+    EXPECT_EQ(target.getAttributes()[1]->getData(), "8");
+    EXPECT_TRUE(target.getAttributes()[0]->getEntityFlag());
+    EXPECT_EQ(childNames(target), "sub");
+    EXPECT_EQ(target.getChildren()[0]->getParent(), &target);
+    EXPECT_NE(target.findTree("leaf", true), nullptr);
+
+    AttributeData attribute("keep", "old");
+    attribute.setSelect(true);
+    attribute.setEntityFlag(false);
+    attribute = *source.getAttributes()[0];
+    EXPECT_EQ(attribute.getName(), "id");
+    EXPECT_EQ(attribute.getData(), "7");
+    EXPECT_TRUE(attribute.getSelect());
+    EXPECT_FALSE(attribute.getEntityFlag());
+}
+
+TEST(Data, MillionLevelChainNeedsNoRecursion) {
+    // A recursive destructor, flush or copy would need a million stack frames here.
+    constexpr int kDepth = 1000000;
+    auto root = std::make_unique<Data>("level");
+    Data* tip = root.get();
+    for (int i = 0; i < kDepth; ++i) {
+        tip = tip->createChild("level");
+    }
+    tip->setDataPlain("bottom");
+
+    Data copy;
+    copy = *root;
+    EXPECT_EQ(copy.findTree("level", true), &copy);
+    const Data* walk = &copy;
+    int depth = 0;
+    while (!walk->getChildren().empty()) {
+        walk = walk->getChildren()[0];
+        ++depth;
+    }
+    EXPECT_EQ(depth, kDepth);
+    EXPECT_EQ(walk->getData(), "bottom");
+    EXPECT_EQ(copy.getFirstSelectXMLData(), nullptr);
+
+    VelXmlData imported("level");
+    VelXmlData* importTip = &imported;
+    for (int i = 0; i < kDepth; ++i) {
+        importTip = importTip->addChild(std::make_unique<VelXmlData>("level"));
+    }
+    Data fromImport;
+    fromImport = imported;
+
+    copy.flush();
+    EXPECT_TRUE(copy.getChildren().empty());
+    root.reset();
+}
