@@ -12,7 +12,7 @@ namespace VelXmlN {
 /// One attribute of an element: a name and a value held as text, plus two application flags and an
 /// opaque application pointer that the library stores and copies but never acts on.
 class VELXMLN_API AttributeData {
-public:
+  public:
     /// An attribute with empty name and value, entity flag true, not selected, null pointer.
     AttributeData();
 
@@ -78,7 +78,7 @@ public:
     void* getPointer() const noexcept { return pointer; }
     void setPointer(void* value) noexcept { pointer = value; }
 
-private:
+  private:
     std::string name;
     std::string data;
     bool entityFlag;

@@ -22,7 +22,7 @@ namespace VelXmlN {
 /// unique; lookups by name take the first match in list order and compare bytes exactly.
 /// Destruction, flush and assignment work without recursion, so trees of any depth are safe.
 class VELXMLN_API Data {
-public:
+  public:
     /// An element with empty name and text, no parent, entity flag true, other flags false.
     Data();
 
@@ -281,7 +281,7 @@ public:
     bool getSelect() const noexcept { return select; }
     void setSelect(bool value) noexcept { select = value; }
 
-private:
+  private:
     /// Cuts white space off the end of `text` in place and returns a pointer to its first
     /// non-white character.
     char* removeBlanks(char* text) const;

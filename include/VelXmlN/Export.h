@@ -2,7 +2,8 @@
 #define VELXMLN_EXPORT_H
 
 /* VELXMLN_API marks the classes and functions that the shared library exports. Everything else is
-   built with hidden visibility. Define VELXMLN_STATIC when linking a static build of the library. */
+   built with hidden visibility. Define VELXMLN_STATIC when linking a static build of the library.
+ */
 #if defined(VELXMLN_STATIC)
 #define VELXMLN_API
 #elif defined(_WIN32)

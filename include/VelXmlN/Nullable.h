@@ -10,7 +10,7 @@ namespace velt {
 /// a default-constructed T, so reading the value of an empty one gives that default.
 template <typename T>
 class Nullable {
-public:
+  public:
     /// Makes an empty Nullable holding a default T.
     Nullable() : hasValue_(false), value_() {}
 
@@ -44,7 +44,7 @@ public:
     }
     friend bool operator!=(const Nullable& a, const Nullable& b) { return !(a == b); }
 
-private:
+  private:
     bool hasValue_;
     T value_;
 };

@@ -8,7 +8,7 @@ namespace Math {
 /// A numeric interval from a lower to an upper bound. The default value is the empty interval,
 /// lower bound the largest finite double and upper bound its negative.
 class Range {
-public:
+  public:
     /// The empty interval.
     constexpr Range() noexcept
         : lower_(std::numeric_limits<double>::max()), upper_(-std::numeric_limits<double>::max()) {}
@@ -30,7 +30,7 @@ public:
     }
     friend constexpr bool operator!=(const Range& a, const Range& b) noexcept { return !(a == b); }
 
-private:
+  private:
     double lower_;
     double upper_;
 };

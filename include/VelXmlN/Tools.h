@@ -16,8 +16,7 @@ VELXMLN_API std::vector<std::string> tokenize(std::string const& text,
 
 /// True when `text` begins with `prefix`. With `caseSensitive` false, ASCII letters are compared
 /// without regard to case; other bytes are always compared exactly.
-VELXMLN_API bool startsWith(std::string const& text, std::string const& prefix,
-                            bool caseSensitive);
+VELXMLN_API bool startsWith(std::string const& text, std::string const& prefix, bool caseSensitive);
 
 /// Given a number text, returns it with a negative zero written without its sign: "-0" gives "0",
 /// "-0.000" gives "0.000", "-0e+00" gives "0e+00". Every other text comes back unchanged.

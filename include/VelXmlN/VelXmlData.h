@@ -10,7 +10,7 @@
 /// One attribute of a record-library element: a name and a value text. The element library imports
 /// such attributes with Data::operator=(const VelXmlData&).
 class VELXMLN_API VelXmlAttributeData {
-public:
+  public:
     /// Makes an attribute with the given name and value.
     VelXmlAttributeData(std::string name, std::string data);
 
@@ -20,7 +20,7 @@ public:
     /// The attribute's value text.
     const std::string& getData() const noexcept { return data_; }
 
-private:
+  private:
     std::string name_;
     std::string data_;
 };
@@ -29,7 +29,7 @@ private:
 /// owned. It is the source of Data::operator=(const VelXmlData&), which reads it through its const
 /// getters only.
 class VELXMLN_API VelXmlData {
-public:
+  public:
     /// Makes an element without attributes or children.
     explicit VelXmlData(std::string name, std::string data = std::string(), bool expand = false);
 
@@ -60,7 +60,7 @@ public:
     /// Appends `child`, taking ownership, and returns it.
     VelXmlData* addChild(std::unique_ptr<VelXmlData> child);
 
-private:
+  private:
     std::string name_;
     std::string data_;
     bool expand_;

@@ -25,16 +25,24 @@ const AttributeData& AttributeData::operator=(const VelXmlAttributeData& other) 
 
 AttributeData::~AttributeData() = default;
 
-int AttributeData::getInteger() const noexcept { return detail::readInt(data.c_str()); }
+int AttributeData::getInteger() const noexcept {
+    return detail::readInt(data.c_str());
+}
 
-double AttributeData::getDouble() const noexcept { return detail::readDouble(data.c_str()); }
+double AttributeData::getDouble() const noexcept {
+    return detail::readDouble(data.c_str());
+}
 
 bool AttributeData::checkValue(const double& value, double tolerance) const noexcept {
     return tolerance > std::fabs(getDouble() - value);
 }
 
-bool AttributeData::checkValue(const int& value) const noexcept { return getInteger() == value; }
+bool AttributeData::checkValue(const int& value) const noexcept {
+    return getInteger() == value;
+}
 
-bool AttributeData::checkValue(const std::string& value) const noexcept { return data == value; }
+bool AttributeData::checkValue(const std::string& value) const noexcept {
+    return data == value;
+}
 
 }  // namespace VelXmlN

@@ -72,9 +72,13 @@ Data::Data(const std::string& name_, Data* parent_)
       expand(false),
       select(false) {}
 
-Data::Data(const Data& other) : Data() { copyFrom(other); }
+Data::Data(const Data& other) : Data() {
+    copyFrom(other);
+}
 
-Data::~Data() { flush(); }
+Data::~Data() {
+    flush();
+}
 
 const Data& Data::operator=(const Data& other) {
     // Assigning from this element or from its own subtree would destroy the source before it is
@@ -147,9 +151,13 @@ const Data& Data::operator=(const VelXmlData& other) {
 
 // ---- Numbers to text ---------------------------------------------------------------------------
 
-std::string Data::toString(const int& value) { return detail::integerText(value); }
+std::string Data::toString(const int& value) {
+    return detail::integerText(value);
+}
 
-std::string Data::toString(const double& value) { return detail::doubleText(value); }
+std::string Data::toString(const double& value) {
+    return detail::doubleText(value);
+}
 
 // ---- Text --------------------------------------------------------------------------------------
 
@@ -164,16 +172,22 @@ void Data::setData(std::string value) {
     data = std::move(value);
 }
 
-void Data::setData(double value) { data = toString(value); }
+void Data::setData(double value) {
+    data = toString(value);
+}
 
 void Data::setData(double value, const char* format) {
     char buffer[kFormatBuffer];
     setData(std::string(formatValue(value, format, buffer)));
 }
 
-void Data::setData(int value) { data = detail::integerText(value); }
+void Data::setData(int value) {
+    data = detail::integerText(value);
+}
 
-void Data::setData(unsigned long long value) { data = detail::unsignedText(value); }
+void Data::setData(unsigned long long value) {
+    data = detail::unsignedText(value);
+}
 
 char* Data::removeBlanks(char* text) const {
     std::size_t length = std::strlen(text);
@@ -298,8 +312,7 @@ AttributeData* Data::findAttribute(const std::string& attributeName) const {
     return nullptr;
 }
 
-void Data::setAttribute(const std::string& attributeName, const std::string& value,
-                        bool entity) {
+void Data::setAttribute(const std::string& attributeName, const std::string& value, bool entity) {
     if (AttributeData* existing = findAttribute(attributeName)) {
         existing->setData(value);
         existing->setEntityFlag(entity);

@@ -23,7 +23,9 @@ int readInt(const char* text) noexcept {
     return static_cast<int>(value);
 }
 
-double readDouble(const char* text) noexcept { return std::strtod(text, nullptr); }
+double readDouble(const char* text) noexcept {
+    return std::strtod(text, nullptr);
+}
 
 long readLong(const char* text) noexcept {
     char* doubleEnd = nullptr;

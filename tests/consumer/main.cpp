@@ -7,6 +7,7 @@ int main() {
     root.createChild("speed")->setData(2.5);
     root.setAttribute("version", 3);
     const bool ok = root.getChildDouble("speed") == 2.5 && root.getAttributeInt("version") == 3;
-    std::cout << (ok ? "consumer ok" : "consumer FAILED") << " (VelXmlN " VELXMLN_VERSION_STRING ")\n";
+    std::cout << (ok ? "consumer ok" : "consumer FAILED")
+              << " (VelXmlN " VELXMLN_VERSION_STRING ")\n";
     return ok ? 0 : 1;
 }

@@ -48,14 +48,23 @@ TEST(ToString, DocumentedExamples) {
 }
 
 TEST(ToString, AgreesWithPrintfOnSpecialValues) {
-    std::vector<double> values = {
-        0.0, -0.0, std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
-        std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::quiet_NaN(),
-        std::numeric_limits<double>::min(), std::numeric_limits<double>::denorm_min(),
-        -std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::max(),
-        std::numeric_limits<double>::lowest(), std::numeric_limits<double>::epsilon(),
-        9.9999999999999999e19, 99999999999999991611392.0, 0.00009999999999999999,
-        1e-4, 9.99999999999999999e-5};
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::quiet_NaN(),
+                                  -std::numeric_limits<double>::quiet_NaN(),
+                                  std::numeric_limits<double>::min(),
+                                  std::numeric_limits<double>::denorm_min(),
+                                  -std::numeric_limits<double>::denorm_min(),
+                                  std::numeric_limits<double>::max(),
+                                  std::numeric_limits<double>::lowest(),
+                                  std::numeric_limits<double>::epsilon(),
+                                  9.9999999999999999e19,
+                                  99999999999999991611392.0,
+                                  0.00009999999999999999,
+                                  1e-4,
+                                  9.99999999999999999e-5};
     for (int exponent = -330; exponent <= 310; ++exponent) {
         const double power = std::pow(10.0, exponent);
         values.push_back(power);
