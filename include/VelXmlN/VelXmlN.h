@@ -16,4 +16,6 @@
 #include <VelXmlN/AttributeData.h>
 #include <VelXmlN/Data.h>
 
+#include <VelXmlN/XPathNavigator.h>
+
 #endif
