@@ -16,4 +16,15 @@
 #include <VelXmlN/AttributeData.h>
 #include <VelXmlN/Data.h>
 
+#include <VelXmlN/AttributeIn.h>
+#include <VelXmlN/AttributeOut.h>
+#include <VelXmlN/ChildIn.h>
+#include <VelXmlN/ChildOut.h>
+#include <VelXmlN/DataUtil.h>
+
+#include <VelXmlN/AttributeExistence.h>
+#include <VelXmlN/Compare.h>
+#include <VelXmlN/DifferentItem.h>
+#include <VelXmlN/Ignore.h>
+
 #endif
