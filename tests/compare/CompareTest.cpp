@@ -176,7 +176,7 @@ TEST(Compare, CollectingModeRecordOrder) {
     EXPECT_EQ(Probe::first(&a, &b, false), DifferentItem::AttributeCount);
 }
 
-TEST(Compare, DeepAndWideTrees) {
+TEST(Compare, DeepTreesNeedNoCallStack) {
     // A chain far deeper than any call stack would allow with one frame per level.
     Data a("r"), b("r");
     Data* tipA = &a;
@@ -189,18 +189,4 @@ TEST(Compare, DeepAndWideTrees) {
     tipB->setData(std::string("x"));
     EXPECT_EQ(differences(&a, &b),
               (std::vector<Record>{record(tipA, tipB, DifferentItem::Content)}));
-
-    // Many same-named children in another order pair through the index.
-    Data wideA("r"), wideB("r");
-    for (int i = 0; i < 1000; ++i) {
-        wideA.createChild(i % 2 == 0 ? "even" : "odd")->setData(std::to_string(i));
-    }
-    for (int i = 0; i < 1000; ++i) {
-        wideB.createChild(i % 2 == 1 ? "odd" : "even")->setData(std::to_string(i));
-    }
-    std::swap(wideB.getChildren()[0], wideB.getChildren()[1]);
-    EXPECT_TRUE(Compare::areEqual(&wideA, &wideB));
-    wideB.getChildren().back()->setName("other");
-    const std::vector<Record> found = differences(&wideA, &wideB);
-    EXPECT_EQ(found, (std::vector<Record>{record(&wideA, &wideB, DifferentItem::MissingChild)}));
 }
