@@ -18,4 +18,15 @@
 
 #include <VelXmlN/XPathNavigator.h>
 
+#include <VelXmlN/AttributeIn.h>
+#include <VelXmlN/AttributeOut.h>
+#include <VelXmlN/ChildIn.h>
+#include <VelXmlN/ChildOut.h>
+#include <VelXmlN/DataUtil.h>
+
+#include <VelXmlN/AttributeExistence.h>
+#include <VelXmlN/Compare.h>
+#include <VelXmlN/DifferentItem.h>
+#include <VelXmlN/Ignore.h>
+
 #endif
