@@ -27,6 +27,7 @@
    in names, attribute values and texts), then a final CR LF. */
 
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <iosfwd>
 #include <memory>
@@ -44,6 +45,7 @@ class CXMLSaxHandler;
 class CXMLTextNode;
 
 namespace detail {
+class NodeArena;
 struct NodeAccess;
 class SaxContext;
 }  // namespace detail
@@ -136,6 +138,13 @@ class VELXMLN_API CXMLAttribut {
     /// Replaces the value with a copy of `value` (null is taken as "").
     void SetValue(const char* value);
 
+    /// Attributes are made on the heap or, by the library, in the memory of a node tree; delete
+    /// works for both.
+    static void* operator new(std::size_t size);
+    static void* operator new(std::size_t size, detail::NodeArena* arena);
+    static void operator delete(void* memory) noexcept;
+    static void operator delete(void* memory, detail::NodeArena* arena) noexcept;
+
   private:
     friend struct detail::NodeAccess;
     std::string name_;
@@ -203,16 +212,30 @@ class VELXMLN_API CXMLNode {
     /// As the copy constructor; the former attributes are destroyed, the children stay.
     CXMLNode& operator=(const CXMLNode& other);
 
+  public:
+    /// Nodes are made on the heap or, by the library, in the memory of their tree; delete works
+    /// for both.
+    static void* operator new(std::size_t size);
+    static void* operator new(std::size_t size, detail::NodeArena* arena);
+    static void operator delete(void* memory) noexcept;
+    static void operator delete(void* memory, detail::NodeArena* arena) noexcept;
+
   private:
     friend struct detail::NodeAccess;
-    std::string tagName_;
+    friend class CXMLTextNode;
+
+    template <typename T>
+    struct Array {
+        T** items;  // null-terminated; points at the node's own terminator while empty
+        std::uint32_t count;
+        std::uint32_t capacity;
+    };
+
+    std::string tagName_;  // a text node keeps its text here
     CXMLNode* parent_;
-    // Both arrays end with a null slot once they hold anything; while empty, the terminator
-    // members stand in, so that leaves cost no allocation.
-    std::vector<CXMLNode*> children_;
-    std::vector<CXMLAttribut*> attributes_;
-    CXMLNode* noChildren_;
-    CXMLAttribut* noAttributes_;
+    detail::NodeArena* arena_;  // where the node's children and attributes are made; may be null
+    Array<CXMLNode> children_;
+    Array<CXMLAttribut> attributes_;
 };
 
 /// A text node: the text is written with all five characters <, >, &, ', " escaped, without line
@@ -227,6 +250,9 @@ class VELXMLN_API CXMLTextNode : public CXMLNode {
     /// Writes the escaped UTF-8 text only. Throws CXMLException for a control character.
     void Save(std::ostream& stream, bool formatted, char* indent) override;
 
+    /// "": a text has no tag name.
+    const char* GetTagName() override;
+
     /// kTextNode.
     NodeType GetNodeType() override;
 
@@ -236,7 +262,6 @@ class VELXMLN_API CXMLTextNode : public CXMLNode {
 
   private:
     friend struct detail::NodeAccess;
-    std::string text_;
 };
 
 /// A document: at most one root node, owned. Made by CXMLManager, destroyed by Release.
@@ -265,9 +290,10 @@ class VELXMLN_API CXMLDocument {
   private:
     friend class CXMLManager;
     friend struct detail::NodeAccess;
-    CXMLDocument() noexcept;
+    CXMLDocument();
     ~CXMLDocument();
     CXMLNode* root_;
+    detail::NodeArena* arena_;
 };
 
 /// Receives the events of a SAX parse (CXMLManager::LoadDocument with a file). Every callback

@@ -2,8 +2,10 @@
 
 #include <cstring>
 #include <memory>
+#include <typeinfo>
 
 #include "document/XmlTextNode.h"
+#include "external/NodeAccess.h"
 #include "external/NodeSave.h"
 
 namespace VelXmlN {
@@ -12,15 +14,12 @@ namespace {
 
 using kasxmln::CXMLAttribut;
 using kasxmln::CXMLNode;
+using kasxmln::detail::NodeAccess;
 
-// The slot of `child` in the parent's child array, or null.
+// The slot of `child` in the parent's child array, or null. New children are appended, so the
+// search runs from the end.
 CXMLNode** findSlot(CXMLNode& parent, const CXMLNode* child) {
-    for (CXMLNode** slot = parent.GetChildren(); *slot != nullptr; ++slot) {
-        if (*slot == child) {
-            return slot;
-        }
-    }
-    return nullptr;
+    return NodeAccess::findChildSlot(parent, child);
 }
 
 void destroyRecords(std::vector<CXMLAttribut*>& records) noexcept {
@@ -80,8 +79,23 @@ XmlNode::~XmlNode() {
     destroyRecords(emptyAttributes);
 }
 
+XmlNode::XmlNode(const char* tagName, CXMLNode* parent, NodeType nodeType_, EncodeSkip encodeSkip_)
+    : CXMLNode(tagName, parent), nodeType(nodeType_), encodeSkip(encodeSkip_) {}
+
 XmlNode* XmlNode::insertChild(CXMLNode* parent, const char* tagName, CXMLNode* ref,
                               EncodeSkip encodeSkip) {
+    // The replacement is made where the parent makes its children, and makes its own there.
+    kasxmln::detail::NodeArena* arena = NodeAccess::arenaOf(*parent);
+    // A parent of the library's classes would append a library element, which would then be
+    // replaced: make the replacement at once (the same node, without the short-lived one).
+    if (ref == nullptr && tagName != nullptr &&
+        (typeid(*parent) == typeid(CXMLNode) || typeid(*parent) == typeid(XmlNode))) {
+        std::unique_ptr<XmlNode> node(new (arena)
+                                          XmlNode(tagName, parent, kElementNode, encodeSkip));
+        NodeAccess::adoptArena(*node, arena);
+        NodeAccess::appendChild(*parent, node.get());
+        return node.release();
+    }
     CXMLNode* created = parent->CreateChild(tagName, ref);
     if (created == nullptr) {
         return nullptr;
@@ -90,15 +104,10 @@ XmlNode* XmlNode::insertChild(CXMLNode* parent, const char* tagName, CXMLNode* r
     if (slot == nullptr) {
         return nullptr;
     }
-    std::unique_ptr<CXMLNode> replaced(created);
-    XmlNode* node = nullptr;
-    try {
-        node = new XmlNode(created, encodeSkip);
-    } catch (...) {
-        replaced.release();  // still in its slot, owned by the parent
-        throw;
-    }
+    auto* node = new (arena) XmlNode(created, encodeSkip);
+    NodeAccess::adoptArena(*node, arena);
     *slot = node;
+    delete created;
     return node;
 }
 
@@ -127,6 +136,15 @@ void XmlNode::Save(std::ostream& stream, bool formatted, char* indent) {
 }
 
 kasxmln::CXMLTextNode* XmlNode::CreateTextChild(const char* text) {
+    kasxmln::detail::NodeArena* arena = NodeAccess::arenaOf(*this);
+    if (encodeSkip != EncodeSkipNone && typeid(*this) == typeid(XmlNode)) {
+        // What the replacement below makes, without the short-lived library node.
+        std::unique_ptr<XmlTextNode> node(new (arena)
+                                              XmlTextNode(text, this, kTextNode, encodeSkip));
+        NodeAccess::adoptArena(*node, arena);
+        NodeAccess::appendChild(*this, node.get());
+        return node.release();
+    }
     kasxmln::CXMLTextNode* created = CXMLNode::CreateTextChild(text);
     if (encodeSkip == EncodeSkipNone || created == nullptr) {
         return created;
@@ -135,8 +153,9 @@ kasxmln::CXMLTextNode* XmlNode::CreateTextChild(const char* text) {
     if (slot == nullptr) {
         return created;
     }
-    auto* replacement = new XmlTextNode(created->GetText(), created->GetParentNode(),
-                                        created->GetNodeType(), encodeSkip);
+    auto* replacement = new (arena) XmlTextNode(created->GetText(), created->GetParentNode(),
+                                                created->GetNodeType(), encodeSkip);
+    NodeAccess::adoptArena(*replacement, arena);
     *slot = replacement;
     delete created;
     return replacement;

@@ -50,10 +50,22 @@ bool isBlank(const std::string& text) {
     return true;
 }
 
-// Builds the node tree of the buffer form.
+// Builds the node tree of the buffer form, in the document's memory. The children of an open
+// element wait on a stack until it ends; then they get an array of exactly the right size.
 class TreeBuilder final : public Guard {
   public:
-    explicit TreeBuilder(CXMLDocument& document) : Guard(std::string()), document_(document) {}
+    explicit TreeBuilder(CXMLDocument& document)
+        : Guard(std::string()), document_(document), arena_(NodeAccess::arenaOf(document)) {}
+
+    TreeBuilder(const TreeBuilder&) = delete;
+    TreeBuilder& operator=(const TreeBuilder&) = delete;
+
+    // Nodes still on the stack belong to no parent yet (each owns its finished subtree).
+    ~TreeBuilder() override {
+        for (CXMLNode* node : waiting_) {
+            delete node;
+        }
+    }
 
     void beginPass(bool validating, const std::uint64_t& taken) override {
         Guard::beginPass(validating, taken);
@@ -67,32 +79,26 @@ class TreeBuilder final : public Guard {
         flushText();
         std::string name;
         appendNarrow(name, qname, length(qname));
-        std::unique_ptr<CXMLNode> node = NodeAccess::newElement(std::move(name), current_);
+        std::unique_ptr<CXMLNode> node = NodeAccess::newElement(arena_, std::move(name), current_);
         const XMLSize_t count = attributes.getLength();
         if (count > 0) {
-            NodeAccess::reserveAttributes(*node, count);
-            for (XMLSize_t i = 0; i < count; ++i) {
-                const XMLCh* value = attributes.getValue(i);
-                const std::size_t valueLength = length(value);
-                deliver(valueLength);
-                std::string valueText;
-                appendNarrow(valueText, value, valueLength);
-                NodeAccess::appendAttribute(
-                    *node, std::make_unique<CXMLAttribut>(narrow(attributes.getQName(i)),
-                                                          std::move(valueText)));
-            }
+            setAttributes(*node, attributes, count);
         }
-        CXMLNode* added = node.get();
         if (current_ != nullptr) {
-            NodeAccess::appendChild(*current_, std::move(node));
+            waiting_.push_back(node.get());
         } else {
-            NodeAccess::setRoot(document_, node.release());
+            NodeAccess::setRoot(document_, node.get());
         }
-        current_ = added;
+        current_ = node.release();
+        starts_.push_back(waiting_.size());
     }
 
     void endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const) override {
         flushText();
+        const std::size_t start = starts_.back();
+        NodeAccess::setChildren(*current_, waiting_.data() + start, waiting_.size() - start);
+        waiting_.resize(start);
+        starts_.pop_back();
         current_ = current_->GetParentNode();
         leave();
     }
@@ -105,6 +111,28 @@ class TreeBuilder final : public Guard {
     }
 
   private:
+    void setAttributes(CXMLNode& node, const xercesc::Attributes& attributes, XMLSize_t count) {
+        made_.clear();
+        try {
+            for (XMLSize_t i = 0; i < count; ++i) {
+                const XMLCh* value = attributes.getValue(i);
+                const std::size_t valueLength = length(value);
+                deliver(valueLength);
+                std::string valueText;
+                appendNarrow(valueText, value, valueLength);
+                made_.push_back(NodeAccess::newAttribute(arena_, narrow(attributes.getQName(i)),
+                                                         std::move(valueText))
+                                    .release());
+            }
+            NodeAccess::setAttributes(node, made_.data(), made_.size());
+        } catch (...) {
+            for (CXMLAttribut* attribute : made_) {
+                delete attribute;
+            }
+            throw;
+        }
+    }
+
     // Text is collected until the next tag, so that the text around comments, processing
     // instructions and CDATA sections becomes one node.
     void flushText() {
@@ -115,7 +143,10 @@ class TreeBuilder final : public Guard {
         }
         if (!isBlank(text)) {
             // An exact copy, so that no node keeps the spare room of the collecting buffer.
-            NodeAccess::appendChild(*current_, NodeAccess::newText(std::string(text), current_));
+            std::unique_ptr<CXMLTextNode> node =
+                NodeAccess::newText(arena_, std::string(text), current_);
+            waiting_.push_back(node.get());
+            node.release();
         }
         text.clear();
         if (text.capacity() > kKeptTextBuffer) {
@@ -124,8 +155,12 @@ class TreeBuilder final : public Guard {
     }
 
     CXMLDocument& document_;
+    NodeArena* arena_;
     CXMLNode* current_ = nullptr;
     NarrowText pending_;
+    std::vector<CXMLNode*> waiting_;   // children of the open elements, in order
+    std::vector<std::size_t> starts_;  // where each open element's children start
+    std::vector<CXMLAttribut*> made_;
 };
 
 }  // namespace

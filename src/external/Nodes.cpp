@@ -1,10 +1,11 @@
 #include <VelXmlN/kasxmln.h>
 
-#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <ostream>
 #include <utility>
+#include <vector>
 
 #include "external/NodeAccess.h"
 #include "external/NodeSave.h"
@@ -43,16 +44,37 @@ void CXMLAttribut::SetValue(const char* value) {
     value_ = orEmpty(value);
 }
 
+void* CXMLAttribut::operator new(std::size_t size) {
+    return detail::allocateOnHeap(size);
+}
+
+void* CXMLAttribut::operator new(std::size_t size, detail::NodeArena* arena) {
+    return detail::allocateIn(arena, size);
+}
+
+void CXMLAttribut::operator delete(void* memory) noexcept {
+    detail::release(memory);
+}
+
+void CXMLAttribut::operator delete(void* memory, detail::NodeArena*) noexcept {
+    detail::release(memory);
+}
+
 // ---- CXMLNode ----------------------------------------------------------------------------------
 
 CXMLNode::CXMLNode(const char* tagName, CXMLNode* parent)
-    : tagName_(orEmpty(tagName)), parent_(parent), noChildren_(nullptr), noAttributes_(nullptr) {}
+    : tagName_(orEmpty(tagName)),
+      parent_(parent),
+      arena_(nullptr),
+      children_{detail::NodeAccess::emptyArray<CXMLNode>(), 0, 0},
+      attributes_{detail::NodeAccess::emptyArray<CXMLAttribut>(), 0, 0} {}
 
 CXMLNode::CXMLNode(const CXMLNode& other)
     : tagName_(other.tagName_),
       parent_(other.parent_),
-      noChildren_(nullptr),
-      noAttributes_(nullptr) {
+      arena_(nullptr),
+      children_{detail::NodeAccess::emptyArray<CXMLNode>(), 0, 0},
+      attributes_{detail::NodeAccess::emptyArray<CXMLAttribut>(), 0, 0} {
     *this = other;
 }
 
@@ -61,54 +83,83 @@ CXMLNode& CXMLNode::operator=(const CXMLNode& other) {
         return *this;
     }
     // Copy first, then swap in: a failed copy leaves this node as it was.
-    std::vector<CXMLAttribut*> copies;
-    copies.reserve(other.attributes_.size());
+    std::vector<std::unique_ptr<CXMLAttribut>> copies;
+    copies.reserve(other.attributes_.count);
+    for (std::uint32_t i = 0; i < other.attributes_.count; ++i) {
+        copies.push_back(std::make_unique<CXMLAttribut>(*other.attributes_.items[i]));
+    }
+    std::vector<CXMLAttribut*> raw;
+    raw.reserve(copies.size());
+    for (const auto& copy : copies) {
+        raw.push_back(copy.get());
+    }
+    Array<CXMLAttribut> old = attributes_;
+    attributes_ = Array<CXMLAttribut>{detail::NodeAccess::emptyArray<CXMLAttribut>(), 0, 0};
     try {
-        for (const CXMLAttribut* attribute : other.attributes_) {
-            copies.push_back(attribute != nullptr ? new CXMLAttribut(*attribute) : nullptr);
-        }
+        detail::NodeAccess::setAttributes(*this, raw.data(), raw.size());
     } catch (...) {
-        for (CXMLAttribut* attribute : copies) {
-            delete attribute;
-        }
+        attributes_ = old;
         throw;
+    }
+    for (auto& copy : copies) {
+        copy.release();
+    }
+    for (std::uint32_t i = 0; i < old.count; ++i) {
+        delete old.items[i];
+    }
+    if (old.capacity > 0) {
+        detail::release(old.items);
     }
     tagName_ = other.tagName_;
     parent_ = other.parent_;
-    attributes_.swap(copies);
-    for (CXMLAttribut* attribute : copies) {
-        delete attribute;
-    }
     return *this;
 }
 
 CXMLNode::~CXMLNode() {
-    for (CXMLAttribut* attribute : attributes_) {
-        delete attribute;
+    for (std::uint32_t i = 0; i < attributes_.count; ++i) {
+        delete attributes_.items[i];
     }
+    detail::NodeAccess::freeArray(attributes_);
     // The subtree goes without recursion and without allocating: the dying nodes' parent links
     // serve as the links of the pending list. Null slots (children taken out by a caller) are
-    // skipped, and so is everything after them up to the array's end.
+    // skipped.
     CXMLNode* pending = nullptr;
-    for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
-        if (*it != nullptr) {
-            (*it)->parent_ = pending;
-            pending = *it;
+    const auto push = [&pending](Array<CXMLNode>& children) {
+        for (std::uint32_t i = children.count; i-- > 0;) {
+            if (children.items[i] != nullptr) {
+                children.items[i]->parent_ = pending;
+                pending = children.items[i];
+            }
         }
-    }
-    children_.clear();
+    };
+    push(children_);
+    detail::NodeAccess::freeArray(children_);
     while (pending != nullptr) {
         CXMLNode* node = pending;
         pending = node->parent_;
-        for (auto it = node->children_.rbegin(); it != node->children_.rend(); ++it) {
-            if (*it != nullptr) {
-                (*it)->parent_ = pending;
-                pending = *it;
-            }
-        }
-        node->children_.clear();
+        push(node->children_);
+        detail::NodeAccess::freeArray(node->children_);
         delete node;
     }
+    if (arena_ != nullptr) {
+        arena_->drop();
+    }
+}
+
+void* CXMLNode::operator new(std::size_t size) {
+    return detail::allocateOnHeap(size);
+}
+
+void* CXMLNode::operator new(std::size_t size, detail::NodeArena* arena) {
+    return detail::allocateIn(arena, size);
+}
+
+void CXMLNode::operator delete(void* memory) noexcept {
+    detail::release(memory);
+}
+
+void CXMLNode::operator delete(void* memory, detail::NodeArena*) noexcept {
+    detail::release(memory);
 }
 
 void CXMLNode::Save(std::ostream& stream, bool formatted, char* indent) {
@@ -120,22 +171,26 @@ const char* CXMLNode::GetTagName() {
 }
 
 CXMLNode** CXMLNode::GetChildren() {
-    return children_.empty() ? &noChildren_ : children_.data();
+    return children_.items;
 }
 
 CXMLNode* CXMLNode::CreateChild(const char* tagName, CXMLNode* ref) {
     if (tagName == nullptr || isTextType(GetNodeType())) {
         return nullptr;
     }
-    std::unique_ptr<CXMLNode> child(new CXMLNode(tagName, this));
-    const auto end = children_.empty() ? children_.end() : children_.end() - 1;
-    const auto at = ref != nullptr ? std::find(children_.begin(), end, ref) : end;
-    CXMLNode* created = child.get();
-    if (at == end) {
-        detail::NodeAccess::appendChild(*this, std::move(child));
-    } else {
-        children_.insert(at, created);
-        child.release();
+    std::unique_ptr<CXMLNode> child = detail::NodeAccess::newElement(arena_, tagName, this);
+    detail::NodeAccess::appendChild(*this, child.get());
+    CXMLNode* created = child.release();
+    if (ref != nullptr) {
+        // Move the new child from the end to the place of `ref`, when `ref` is a child.
+        CXMLNode** slot = detail::NodeAccess::findChildSlot(*this, ref);
+        if (slot != nullptr && slot >= children_.items &&
+            slot < children_.items + children_.count) {
+            std::memmove(slot + 1, slot,
+                         static_cast<std::size_t>(children_.items + children_.count - 1 - slot) *
+                             sizeof(CXMLNode*));
+            *slot = created;
+        }
     }
     return created;
 }
@@ -144,38 +199,40 @@ CXMLTextNode* CXMLNode::CreateTextChild(const char* text) {
     if (isTextType(GetNodeType())) {
         return nullptr;
     }
-    std::unique_ptr<CXMLTextNode> child = detail::NodeAccess::newText(orEmpty(text), this);
-    detail::NodeAccess::append(children_, static_cast<CXMLNode*>(child.get()));
+    std::unique_ptr<CXMLTextNode> child = detail::NodeAccess::newText(arena_, orEmpty(text), this);
+    detail::NodeAccess::appendChild(*this, child.get());
     return child.release();
 }
 
 CXMLAttribut** CXMLNode::GetAttributes() {
-    return attributes_.empty() ? &noAttributes_ : attributes_.data();
+    return attributes_.items;
 }
 
 void CXMLNode::SetAttribute(const char* name, const char* value) {
     if (name == nullptr || isTextType(GetNodeType())) {
         return;
     }
-    const auto end = attributes_.empty() ? attributes_.end() : attributes_.end() - 1;
-    const auto found = std::find_if(attributes_.begin(), end, [name](const CXMLAttribut* a) {
-        return std::strcmp(a->GetName(), name) == 0;
-    });
+    std::uint32_t found = 0;
+    while (found < attributes_.count &&
+           std::strcmp(attributes_.items[found]->GetName(), name) != 0) {
+        ++found;
+    }
     if (value == nullptr || *value == '\0') {
-        if (found != end) {
-            delete *found;
-            attributes_.erase(found);
-            if (attributes_.size() == 1) {
-                attributes_.clear();  // only the terminator is left
-            }
+        if (found < attributes_.count) {
+            delete attributes_.items[found];
+            std::memmove(attributes_.items + found, attributes_.items + found + 1,
+                         (attributes_.count - found) * sizeof(CXMLAttribut*));  // terminator too
+            --attributes_.count;
         }
         return;
     }
-    if (found != end) {
-        (*found)->SetValue(value);
+    if (found < attributes_.count) {
+        attributes_.items[found]->SetValue(value);
         return;
     }
-    detail::NodeAccess::appendAttribute(*this, std::make_unique<CXMLAttribut>(name, value));
+    std::unique_ptr<CXMLAttribut> attribute = detail::NodeAccess::newAttribute(arena_, name, value);
+    detail::NodeAccess::appendAttribute(*this, attribute.get());
+    attribute.release();
 }
 
 CXMLNode::NodeType CXMLNode::GetNodeType() {
@@ -188,17 +245,21 @@ CXMLNode* CXMLNode::GetParentNode() {
 
 // ---- CXMLTextNode ------------------------------------------------------------------------------
 
-CXMLTextNode::CXMLTextNode(const char* text, CXMLNode* parent)
-    : CXMLNode(nullptr, parent), text_(orEmpty(text)) {}
+// A text node keeps its text where an element keeps its tag name.
+CXMLTextNode::CXMLTextNode(const char* text, CXMLNode* parent) : CXMLNode(text, parent) {}
 
 CXMLTextNode::~CXMLTextNode() = default;
 
 const char* CXMLTextNode::GetText() const noexcept {
-    return text_.c_str();
+    return tagName_.c_str();
 }
 
 void CXMLTextNode::Save(std::ostream& stream, bool, char*) {
-    detail::saveText(stream, text_.c_str(), true, true, true);
+    detail::saveText(stream, tagName_.c_str(), true, true, true);
+}
+
+const char* CXMLTextNode::GetTagName() {
+    return "";
 }
 
 CXMLNode::NodeType CXMLTextNode::GetNodeType() {
@@ -207,10 +268,11 @@ CXMLNode::NodeType CXMLTextNode::GetNodeType() {
 
 // ---- CXMLDocument ------------------------------------------------------------------------------
 
-CXMLDocument::CXMLDocument() noexcept : root_(nullptr) {}
+CXMLDocument::CXMLDocument() : root_(nullptr), arena_(detail::NodeArena::create()) {}
 
 CXMLDocument::~CXMLDocument() {
     delete root_;
+    arena_->drop();
 }
 
 void CXMLDocument::Release() {
@@ -240,7 +302,7 @@ CXMLNode* CXMLDocument::CreateRootNode(const char* tagName) {
     if (tagName == nullptr) {
         return nullptr;
     }
-    CXMLNode* root = detail::NodeAccess::newElement(tagName, nullptr).release();
+    CXMLNode* root = detail::NodeAccess::newElement(arena_, tagName, nullptr).release();
     delete root_;
     root_ = root;
     return root_;
