@@ -28,34 +28,17 @@ void writeAttribute(std::ostream& stream, CStringConverter& converter, const CXM
     stream << "\"";
 }
 
-// An indent is converted once, on first use, and then written as bytes.
-class Indent {
-  public:
-    explicit Indent(const char* text) : text_(text) {}
+// A line break and an indent. Kept out of saveElement, like the start tag, so that the frame
+// that recursion repeats for every level stays small.
+void writeBreak(std::ostream& stream, const char* indent) {
+    CStringConverter converter(indent);
+    stream << "\r\n";
+    writeConverted(stream, converter);
+}
 
-    void write(std::ostream& stream) {
-        if (!converted_) {
-            CStringConverter converter(text_);
-            const char* bytes = nullptr;
-            std::size_t length = 0;
-            converter.ToUtf8(bytes, length);
-            bytes_.assign(bytes, length);
-            converted_ = true;
-        }
-        stream << "\r\n";
-        stream.write(bytes_.data(), static_cast<std::streamsize>(bytes_.size()));
-    }
-
-  private:
-    const char* text_;
-    std::string bytes_;
-    bool converted_ = false;
-};
-
-}  // namespace
-
-void saveElement(CXMLNode& node, std::ostream& stream, bool formatted, const char* indent,
-                 CXMLAttribut* const* extra, std::size_t extraCount) {
+// Checks and writes "<name" and the attributes; returns the converted name for the end tag.
+std::string writeStartTag(CXMLNode& node, std::ostream& stream, CXMLAttribut* const* extra,
+                          std::size_t extraCount) {
     const char* tagName = node.GetTagName();
     CStringConverter tag(tagName);
     if (!tag.IsValidName()) {
@@ -74,7 +57,14 @@ void saveElement(CXMLNode& node, std::ostream& stream, bool formatted, const cha
     for (std::size_t i = 0; i < extraCount; ++i) {
         writeAttribute(stream, piece, *extra[i]);
     }
+    return std::string(tagBytes, tagLength);
+}
 
+}  // namespace
+
+void saveElement(CXMLNode& node, std::ostream& stream, bool formatted, const char* indent,
+                 CXMLAttribut* const* extra, std::size_t extraCount) {
+    const std::string tag = writeStartTag(node, stream, extra, extraCount);
     CXMLNode** children = node.GetChildren();
     if (children[0] == nullptr) {
         stream << "/>";
@@ -82,26 +72,23 @@ void saveElement(CXMLNode& node, std::ostream& stream, bool formatted, const cha
     }
     stream << ">";
     const char* givenIndent = indent != nullptr ? indent : "";
-    std::string childIndentText = std::string(givenIndent) + '\t';
-    Indent outer(givenIndent);
-    Indent inner(childIndentText.c_str());
+    std::string childIndent = std::string(givenIndent) + '\t';
     bool textSeen = false;
     for (std::size_t i = 0; children[i] != nullptr; ++i) {
-        CXMLNode* child = children[i];
-        const CXMLNode::NodeType type = child->GetNodeType();
+        const CXMLNode::NodeType type = children[i]->GetNodeType();
         if (type == CXMLNode::kTextNode || type == CXMLNode::kCDataNode) {
             textSeen = true;
         }
         if (formatted && !textSeen) {
-            inner.write(stream);
+            writeBreak(stream, childIndent.c_str());
         }
-        child->Save(stream, formatted, &childIndentText[0]);
+        children[i]->Save(stream, formatted, &childIndent[0]);
         if (children[i + 1] == nullptr && formatted && !textSeen) {
-            outer.write(stream);
+            writeBreak(stream, givenIndent);
         }
     }
     stream << "</";
-    stream.write(tagBytes, static_cast<std::streamsize>(tagLength));
+    stream.write(tag.data(), static_cast<std::streamsize>(tag.size()));
     stream << ">";
 }
 
