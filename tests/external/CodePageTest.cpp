@@ -105,7 +105,9 @@ TEST(CodePage, BothCodePagesRoundTripTheirOwnText) {
     }
     {
         CodePageScope scope(NarrowCodePage::Utf8);
-        const std::string text = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x80\x93 \xF0\x9F\x98\x80";
+        const std::string text =
+            "Gr\xC3\xBC\xC3\x9F"
+            "e \xE2\x80\x93 \xF0\x9F\x98\x80";
         EXPECT_EQ(narrowOf(utf8Of(text)), text);
     }
 }

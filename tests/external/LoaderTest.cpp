@@ -118,8 +118,11 @@ TEST(Loader, DecodesReferencesJoinsTextAndDropsMarkupThatIsNotElements) {
 
 TEST(Loader, ReadsEveryEncodingToTheSameNodes) {
     const std::string expected =
-        "text(lang=fr note=\xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9)[\"Caf\xC3\xA9 \xE2\x80\x93 "
-        "na\xC3\xAFve \xE2\x80\x9Cquotes\xE2\x80\x9D \xE2\x82\xAC" "5\"]";
+        "text(lang=fr note=\xC3\x9Cn\xC3\xAF"
+        "c\xC3\xB6"
+        "d\xC3\xA9)[\"Caf\xC3\xA9 \xE2\x80\x93 "
+        "na\xC3\xAFve \xE2\x80\x9Cquotes\xE2\x80\x9D \xE2\x82\xAC"
+        "5\"]";
     for (const char* name :
          {"encoding-utf8.xml", "encoding-utf8-bom.xml", "encoding-utf8-undeclared.xml",
           "encoding-utf16le-bom.xml", "encoding-utf16be-bom.xml", "encoding-utf16le.xml",
@@ -138,7 +141,8 @@ TEST(Loader, MalformedTextFailsWithWhatAndWhere) {
     EXPECT_EQ(failure("<a>\x01</a>"), "invalid character 0x1 at line 1, column 5");
     EXPECT_EQ(failure("<a b='1' b='2'/>"),
               "attribute 'b' is already specified for element 'a' at line 1, column 12");
-    EXPECT_EQ(failure("<a></a><b/>"), "comment or processing instruction expected at line 1, column 8");
+    EXPECT_EQ(failure("<a></a><b/>"),
+              "comment or processing instruction expected at line 1, column 8");
     EXPECT_EQ(failure("<?xml version='1.0' encoding='no-such'?><a/>"),
               "unable to create converter for 'NO-SUCH' encoding at line 1, column 41");
     EXPECT_EQ(failure(""), "invalid document structure at line 1, column 1");
@@ -151,7 +155,8 @@ TEST(Loader, InvalidUtf8IsReportedWhereItIs) {
     }
     EXPECT_EQ(failure(longer + "  <c>x\xC3(</c>\n</a>"),
               "invalid UTF-8 (bytes C3 28) at line 3002, column 7");
-    EXPECT_EQ(failure("<a>\n\xFF and more text</a>"), "invalid UTF-8 (byte FF) at line 2, column 1");
+    EXPECT_EQ(failure("<a>\n\xFF and more text</a>"),
+              "invalid UTF-8 (byte FF) at line 2, column 1");
     EXPECT_EQ(failure("\xEF\xBB\xBF<a>\xED\xA0\x80</a>"),
               "invalid UTF-8 (bytes ED A0) at line 1, column 4");
 }
@@ -185,10 +190,10 @@ TEST(Loader, LimitsRefuseDeepNestingAndEntityBombs) {
     const std::regex amplification(
         "the document expands to more than 100 times its own size \\(entity expansion\\) at "
         "line 1, column [0-9]+");
-    EXPECT_TRUE(std::regex_match(failure(inText + "</a>", CXMLException::kLimitError),
-                                 amplification));
-    EXPECT_TRUE(std::regex_match(failure(inAttribute + "'/>", CXMLException::kLimitError),
-                                 amplification));
+    EXPECT_TRUE(
+        std::regex_match(failure(inText + "</a>", CXMLException::kLimitError), amplification));
+    EXPECT_TRUE(
+        std::regex_match(failure(inAttribute + "'/>", CXMLException::kLimitError), amplification));
 }
 
 TEST(Loader, UnsupportedOptionsAndNullArgumentsAreRefused) {
@@ -200,7 +205,8 @@ TEST(Loader, UnsupportedOptionsAndNullArgumentsAreRefused) {
                      CXMLException::kUsageError, 0,
                      "LoadDocument does not support namespace processing");
     EXPECT_XML_THROW(manager->LoadDocument(text, 4, false, false, "s.xsd", false, false),
-                     CXMLException::kUsageError, 0, "LoadDocument does not support a schema location");
+                     CXMLException::kUsageError, 0,
+                     "LoadDocument does not support a schema location");
     EXPECT_XML_THROW(manager->LoadDocument(text, 4, false, false, nullptr, true, false),
                      CXMLException::kUsageError, 0,
                      "LoadDocument does not support loading external DTDs");
@@ -246,8 +252,7 @@ TEST(Loader, NeverReadsWhatADocumentNames) {
               "a[\"x\"]");
     EXPECT_EQ(shapeOf("<!DOCTYPE a [<!ENTITY s SYSTEM '" + url + "/s.txt'>]><a>&s;</a>"), "a");
     EXPECT_EQ(failure("<!DOCTYPE a SYSTEM '" + url + "/a.dtd'><a>x&fromDtd;</a>"),
-              "entity 'fromDtd' not found at line 1, column " +
-                  std::to_string(42 + url.size()));
+              "entity 'fromDtd' not found at line 1, column " + std::to_string(42 + url.size()));
     EXPECT_EQ(shapeOf(readFile(dataPath("namespaces.xml"))).substr(0, 10), "cfg:config");
 
     char events[4096];
@@ -306,8 +311,7 @@ std::string sax(const std::string& path, Recorder& recorder) {
 TEST(LoaderSax, FileEventsArriveInOrder) {
     TempFolder folder;
     const std::string path = folder.file("doc.xml");
-    writeFile(path,
-              "<!DOCTYPE r SYSTEM 'r.dtd'><r a='1' b=''>x&amp;y<![CDATA[<c>]]><s/> </r>");
+    writeFile(path, "<!DOCTYPE r SYSTEM 'r.dtd'><r a='1' b=''>x&amp;y<![CDATA[<c>]]><s/> </r>");
     Recorder recorder;
     EXPECT_EQ(sax(path, recorder), "{!r||r.dtd!<r a=1 b=>x&y[[<c>]]<s></s> </r>}")
         << "document and DTD start once, also when the parse starts again to check entities";
@@ -334,7 +338,8 @@ TEST(LoaderSax, FailuresNameTheFile) {
     writeFile(deep, nested(kasxmln::kMaxElementDepth + 1));
     EXPECT_XML_THROW(sax(deep, recorder), CXMLException::kLimitError, 1,
                      "element 'd' is nested deeper than the limit of 1000 levels at line 1, "
-                     "column 3004 of file '" + deep + "'");
+                     "column 3004 of file '" +
+                         deep + "'");
 }
 
 TEST(LoaderSax, ExceptionsOfTheHandlerPassThrough) {

@@ -75,7 +75,7 @@ TEST(NodeLibrary, ChildrenAreANullTerminatedArrayInDocumentOrder) {
     CXMLNode* a = root->CreateChild("a", nullptr);
     root->CreateTextChild("t");
     CXMLNode* c = root->CreateChild("c", nullptr);
-    root->CreateChild("b", c);  // before c
+    root->CreateChild("b", c);                             // before c
     root->CreateChild("z", a->CreateChild("x", nullptr));  // not a child: appended
     EXPECT_EQ(names(root), "a # b c z ");
     EXPECT_EQ(a->GetParentNode(), root);
@@ -148,8 +148,12 @@ TEST(NodeLibrary, ExceptionKeepsItsTextAndDescribesItself) {
     const CXMLException name(3, 6, "1a");
     EXPECT_STREQ(name.GetMessageText(), "1a");
     EXPECT_STREQ(name.what(), "invalid XML name '1a'");
-    const CXMLException control(5, 10, "ab\x01" "c");
-    EXPECT_STREQ(control.GetMessageText(), "ab\x01" "c");
+    const CXMLException control(5, 10,
+                                "ab\x01"
+                                "c");
+    EXPECT_STREQ(control.GetMessageText(),
+                 "ab\x01"
+                 "c");
     EXPECT_STREQ(control.what(),
                  "control character U+0001 at byte 2 cannot be written as XML: 'ab\\x01c'");
     const CXMLException other(1, 7, "broken at line 7, column 2");
@@ -183,8 +187,8 @@ TEST(StringConverter, EscapesTheFiveCharactersAsTheFlagsSay) {
     EXPECT_EQ(convert("\xC3\xA4<&'\"", false, false, false), "\xC3\xA4&#x3c;&'\"");
     EXPECT_XML_THROW(convert("a\x01z", true, true, true), CXMLException::kCharacterError, 10,
                      "a\x01z");
-    EXPECT_XML_THROW(convert("\xC3\xA4\x1F", true, true, true), CXMLException::kCharacterError,
-                     10, "\xC3\xA4\x1F");
+    EXPECT_XML_THROW(convert("\xC3\xA4\x1F", true, true, true), CXMLException::kCharacterError, 10,
+                     "\xC3\xA4\x1F");
 }
 
 TEST(StringConverter, AssignReplacesTheSourceAndNamesFollowXml10) {
@@ -202,7 +206,9 @@ TEST(StringConverter, AssignReplacesTheSourceAndNamesFollowXml10) {
         converter.Assign(valid);
         EXPECT_TRUE(converter.IsValidName()) << valid;
     }
-    for (const char* invalid : {"", "1a", "-a", ".a", "a b", "a<", "a&", "\xC2\xB7" "a"}) {
+    for (const char* invalid : {"", "1a", "-a", ".a", "a b", "a<", "a&",
+                                "\xC2\xB7"
+                                "a"}) {
         converter.Assign(invalid);
         EXPECT_FALSE(converter.IsValidName()) << visible(invalid);
     }

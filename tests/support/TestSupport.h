@@ -109,16 +109,16 @@ inline std::string visible(const std::string& bytes) {
 }  // namespace testing_support
 
 /// Expects `statement` to throw kasxmln::CXMLException with the given numbers and message text.
-#define EXPECT_XML_THROW(statement, code, detail, text)                                      \
-    do {                                                                                    \
-        try {                                                                               \
-            statement;                                                                      \
-            ADD_FAILURE() << "no CXMLException from " #statement;                           \
-        } catch (const kasxmln::CXMLException& thrown) {                                    \
-            EXPECT_EQ(thrown.GetCode(), (code));                                            \
-            EXPECT_EQ(thrown.GetDetail(), static_cast<unsigned>(detail));                   \
-            EXPECT_EQ(std::string(thrown.GetMessageText()), std::string(text));             \
-        }                                                                                   \
+#define EXPECT_XML_THROW(statement, code, detail, text)                         \
+    do {                                                                        \
+        try {                                                                   \
+            statement;                                                          \
+            ADD_FAILURE() << "no CXMLException from " #statement;               \
+        } catch (const kasxmln::CXMLException& thrown) {                        \
+            EXPECT_EQ(thrown.GetCode(), (code));                                \
+            EXPECT_EQ(thrown.GetDetail(), static_cast<unsigned>(detail));       \
+            EXPECT_EQ(std::string(thrown.GetMessageText()), std::string(text)); \
+        }                                                                       \
     } while (false)
 
 #endif
