@@ -17,9 +17,6 @@ namespace {
 // The parser's working memory for an ordinary document stays far below this.
 constexpr std::uint64_t kParserMemoryFloor = 16u * 1024u * 1024u;
 
-// Keeps the blocks handed out aligned for any type.
-constexpr std::size_t kHeader = alignof(std::max_align_t);
-
 [[noreturn]] void throwFileError(const char* doing, const std::string& path, int error) {
     throw CXMLException(
         CXMLException::kFileError, static_cast<unsigned>(error),
@@ -68,27 +65,49 @@ xercesc::MemoryManager* BudgetedMemory::getExceptionMemoryManager() {
     return xercesc::XMLPlatformUtils::fgMemoryManager;
 }
 
+BudgetedMemory::~BudgetedMemory() {
+    while (blocks_ != nullptr) {
+        Block* block = blocks_;
+        blocks_ = block->next;
+        ::operator delete(block);
+    }
+}
+
 void* BudgetedMemory::allocate(XMLSize_t size) {
     const std::uint64_t wanted = live_ + size;
     if (wanted > kParserMemoryFloor && wanted / kMaxAmplification > taken_) {
         exceeded_ = true;
         throw xercesc::OutOfMemoryException();
     }
-    void* block = ::operator new(size + kHeader, std::nothrow);
+    auto* block = static_cast<Block*>(::operator new(sizeof(Block) + size, std::nothrow));
     if (block == nullptr) {
         throw xercesc::OutOfMemoryException();
     }
-    *static_cast<std::size_t*>(block) = size;
+    block->previous = nullptr;
+    block->next = blocks_;
+    block->size = size;
+    if (blocks_ != nullptr) {
+        blocks_->previous = block;
+    }
+    blocks_ = block;
     live_ = wanted;
-    return static_cast<char*>(block) + kHeader;
+    return block + 1;
 }
 
 void BudgetedMemory::deallocate(void* p) {
     if (p == nullptr) {
         return;
     }
-    void* block = static_cast<char*>(p) - kHeader;
-    live_ -= *static_cast<std::size_t*>(block);
+    Block* block = static_cast<Block*>(p) - 1;
+    live_ -= block->size;
+    if (block->previous != nullptr) {
+        block->previous->next = block->next;
+    } else {
+        blocks_ = block->next;
+    }
+    if (block->next != nullptr) {
+        block->next->previous = block->previous;
+    }
     ::operator delete(block);
 }
 

@@ -86,9 +86,16 @@ class StreamSource final : public xercesc::InputSource {
 /// gigabytes before any callback sees it. Beyond a floor of 16 MiB, the parser may hold at most
 /// kMaxAmplification bytes for every byte of input taken so far; one more allocation is refused
 /// with Xerces-C's own out-of-memory exception, which its code is built to unwind.
+///
+/// Every block is kept on a list, and the blocks still there when the manager goes (after the
+/// parser that used it) are freed: Xerces-C does not free everything when a handler's exception
+/// ends a parse in the middle of a document type declaration.
 class BudgetedMemory final : public xercesc::MemoryManager {
   public:
     explicit BudgetedMemory(const std::uint64_t& taken) : taken_(taken) {}
+    BudgetedMemory(const BudgetedMemory&) = delete;
+    BudgetedMemory& operator=(const BudgetedMemory&) = delete;
+    ~BudgetedMemory() override;
 
     xercesc::MemoryManager* getExceptionMemoryManager() override;
     void* allocate(XMLSize_t size) override;
@@ -98,8 +105,15 @@ class BudgetedMemory final : public xercesc::MemoryManager {
     bool exceeded() const noexcept { return exceeded_; }
 
   private:
+    struct alignas(16) Block {
+        Block* previous;
+        Block* next;
+        std::size_t size;
+    };
+
     const std::uint64_t& taken_;
     std::uint64_t live_ = 0;
+    Block* blocks_ = nullptr;
     bool exceeded_ = false;
 };
 
