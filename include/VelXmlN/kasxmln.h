@@ -354,12 +354,14 @@ class VELXMLN_API CXMLManager {
     CXMLManager& operator=(const CXMLManager&) = delete;
 
     /// Parses `size` bytes of XML text into a new document and returns it (never null; the caller
-    /// releases it with CXMLDocument::Release). The encoding is taken from a byte order mark or
-    /// the XML declaration (UTF-8 when neither is present); every encoding Xerces-C decodes is
-    /// read. The five options must be false, false, null, false, false: documents are never
-    /// validated, read with namespaces or a schema, or allowed to load external DTDs, and white
-    /// space only text is never kept; any other value throws CXMLException (kUsageError). A
-    /// document that cannot be read throws CXMLException saying what is wrong and where.
+    /// releases it with CXMLDocument::Release). A reference to an entity that is declared nowhere
+    /// in the document is refused, also when an unread external DTD might declare it. The encoding
+    /// is taken from a byte order mark or the XML declaration (UTF-8 when neither is present);
+    /// every encoding Xerces-C decodes is read. The five options must be false, false, null, false,
+    /// false: documents are never validated, read with namespaces or a schema, or allowed to load
+    /// external DTDs, and white space only text is never kept; any other value throws CXMLException
+    /// (kUsageError). A document that cannot be read throws CXMLException saying what is wrong and
+    /// where.
     CXMLDocument* LoadDocument(const char* buffer, unsigned int size, bool validate,
                                bool useNamespaces, const char* schemaLocation, bool loadExternalDtd,
                                bool keepWhitespace);
@@ -368,6 +370,11 @@ class VELXMLN_API CXMLManager {
     /// memory used does not grow with the size of the file. Options, limits and errors as for the
     /// buffer form; a file that cannot be opened or read throws CXMLException (kFileError). An
     /// exception thrown by a callback passes out unchanged and ends the parse.
+    ///
+    /// A document whose type declaration names an external subset or declares parameter
+    /// entities is read twice (the file is opened again after its declaration): only a second,
+    /// validating pass can tell a reference to an entity that the unread declarations would have
+    /// declared, which is refused rather than dropped. The handler sees the events once.
     void LoadDocument(const char* path, CXMLSaxHandler* handler, bool validate, bool useNamespaces,
                       const char* schemaLocation, bool loadExternalDtd, bool keepWhitespace);
 

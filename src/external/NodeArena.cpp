@@ -80,12 +80,16 @@ void* NodeArena::allocate(std::size_t size) {
     return header + 1;
 }
 
+// Heap blocks keep the alignment of malloc (16 bytes), which classes derived from the nodes may
+// need: the header sits in the last 8 bytes of a 16-byte prefix.
+constexpr std::size_t kHeapPrefix = 2 * sizeof(Header);
+
 void* allocateOnHeap(std::size_t size) {
-    void* memory = std::malloc(sizeof(Header) + size);
+    void* memory = std::malloc(kHeapPrefix + size);
     if (memory == nullptr) {
         throw std::bad_alloc();
     }
-    auto* header = static_cast<Header*>(memory);
+    auto* header = static_cast<Header*>(memory) + 1;
     header->block = nullptr;
     return header + 1;
 }
@@ -97,7 +101,7 @@ void release(void* memory) noexcept {
     Header* header = headerOf(memory);
     ArenaBlock* block = header->block;
     if (block == nullptr) {
-        std::free(header);
+        std::free(header - 1);
         return;
     }
     if (--block->live == 0 && block->sealed) {

@@ -50,7 +50,7 @@ class NodeArena {
     char* end_ = nullptr;
 };
 
-/// `size` bytes aligned to 8 from the general heap, releasable with release(). Throws
+/// `size` bytes aligned to 16 from the general heap, releasable with release(). Throws
 /// std::bad_alloc.
 void* allocateOnHeap(std::size_t size);
 

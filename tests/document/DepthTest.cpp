@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#if defined(__unix__)
 #include <pthread.h>
+#endif
 
 #include <functional>
 #include <sstream>
@@ -14,6 +16,7 @@
 using VelXmlN::Data;
 using VelXmlN::Tree;
 
+#if defined(__unix__)
 namespace {
 
 constexpr std::size_t kStack = 1024 * 1024;
@@ -57,3 +60,4 @@ TEST(DepthLimit, TheDeepestAllowedDocumentIsReadWrittenAndCopiedOnASmallStack) {
     EXPECT_EQ(testing_support::describe(back.getRoot()), testing_support::describe(tree.getRoot()));
     EXPECT_EQ(testing_support::describe(copy.getRoot()), testing_support::describe(tree.getRoot()));
 }
+#endif

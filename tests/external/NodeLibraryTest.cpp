@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -211,5 +212,30 @@ TEST(StringConverter, AssignReplacesTheSourceAndNamesFollowXml10) {
                                 "a"}) {
         converter.Assign(invalid);
         EXPECT_FALSE(converter.IsValidName()) << visible(invalid);
+    }
+}
+
+// The ASCII way and the UTF-16 way of the converter give the same bytes: every random text is
+// converted once as it is and once behind a non-ASCII character, which takes the other way.
+TEST(StringConverter, BothWaysGiveTheSameBytes) {
+    static const char* const kPieces[] = {"a",  "Z",  " ",  "<",     ">", "&", "'",  "\"",
+                                          "\t", "\n", "\r", "&amp;", "0", "~", "]]>"};
+    std::mt19937 random(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text;
+        for (unsigned n = random() % 12; n > 0; --n) {
+            text += kPieces[random() % 15];
+        }
+        const bool ampersand = random() % 2 == 0;
+        const bool apostrophe = random() % 2 == 0;
+        const bool quote = random() % 2 == 0;
+        const auto convert = [&](const std::string& source) {
+            CStringConverter converter(source.c_str(), ampersand, apostrophe, quote);
+            const char* bytes = nullptr;
+            std::size_t length = 0;
+            converter.ToUtf8(bytes, length);
+            return std::string(bytes, length);
+        };
+        EXPECT_EQ("\xC3\xA4" + convert(text), convert("\xC3\xA4" + text)) << visible(text);
     }
 }
