@@ -342,17 +342,19 @@ void appendUtf16(std::u16string& out, const char* text, std::size_t length) {
 }
 
 void appendNarrow(std::string& out, const char16_t* text, std::size_t length) {
-    const std::size_t start = out.size();
-    // Most names and texts are ASCII: they need one byte per unit and no lookups.
+    // Most names and texts are ASCII: one byte per unit, copied without lookups and without
+    // filling the room first.
     const std::size_t ascii = asciiPrefix(text, length);
     const std::size_t rest = length - ascii;
+    if (rest == 0) {
+        out.append(text, text + length);
+        return;
+    }
+    const std::size_t start = out.size();
     out.resize(start + ascii + rest * kNarrowBytesPerUtf16Unit);
     char* target = &out[start];
     for (std::size_t i = 0; i < ascii; ++i) {
         target[i] = static_cast<char>(text[i]);
-    }
-    if (rest == 0) {
-        return;
     }
     out.resize(start + ascii + utf16ToNarrow(text + ascii, rest, target + ascii));
 }
