@@ -2,6 +2,8 @@
 #include <VelXmlN/kasxmln.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
@@ -67,8 +69,14 @@ class TreeBuilder final : public Guard {
         }
     }
 
+    // A pass starts again only before the root element, when nothing has been built yet.
     void beginPass(bool validating, const std::uint64_t& taken) override {
         Guard::beginPass(validating, taken);
+        for (CXMLNode* node : waiting_) {
+            delete node;
+        }
+        waiting_.clear();
+        starts_.clear();
         current_ = nullptr;
         pending_ = NarrowText();
     }
