@@ -13,8 +13,16 @@
 #include <VelXmlN/Tools.h>
 #include <VelXmlN/VelXmlData.h>
 
+#include <VelXmlN/CodePage.h>
+#include <VelXmlN/kasxmln.h>
+
 #include <VelXmlN/AttributeData.h>
 #include <VelXmlN/Data.h>
+
+#include <VelXmlN/EncodeSkip.h>
+#include <VelXmlN/ExchangeXml.h>
+#include <VelXmlN/Tree.h>
+#include <VelXmlN/XmlNode.h>
 
 #include <VelXmlN/XPathNavigator.h>
 

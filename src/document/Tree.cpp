@@ -1,0 +1,190 @@
+#include <VelXmlN/Tree.h>
+
+#include <climits>
+#include <ios>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include <VelXmlN/kasxmln.h>
+
+#include "document/Conversion.h"
+
+namespace VelXmlN {
+
+namespace {
+
+struct DocumentReleaser {
+    void operator()(kasxmln::CXMLDocument* document) const noexcept { document->Release(); }
+};
+using Document = std::unique_ptr<kasxmln::CXMLDocument, DocumentReleaser>;
+
+bool liesIn(const Data* node, const Data* top) noexcept {
+    for (; node != nullptr; node = node->getParent()) {
+        if (node == top) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+Tree::Tree() : root(nullptr), currentNode(nullptr), encodeSkip(EncodeSkipNone) {}
+
+Tree::Tree(const std::string& name) : Tree() {
+    root = new Data(name);
+}
+
+Tree::Tree(std::istream& in) : Tree() {
+    buildOfStream(in);
+}
+
+Tree::~Tree() {
+    delete root;
+}
+
+void Tree::destroyRoot() noexcept {
+    if (root == nullptr) {
+        return;
+    }
+    if (liesIn(currentNode, root)) {
+        currentNode = nullptr;
+    }
+    delete root;
+    root = nullptr;
+}
+
+void Tree::buildOfStream(std::istream& in) {
+    std::string text = detail::readRest(in);
+    if (text.empty()) {
+        return;
+    }
+    if (text.size() > UINT_MAX) {
+        throw kasxmln::CXMLException(kasxmln::CXMLException::kLimitError, 0,
+                                     "the document is " + std::to_string(text.size()) +
+                                         " bytes long; at most " + std::to_string(UINT_MAX) +
+                                         " bytes can be read");
+    }
+    Document document(kasxmln::CXMLManager::GetInstance()->LoadDocument(
+        text.data(), static_cast<unsigned int>(text.size()), false, false, nullptr, false, false));
+    // The text is parsed: free it before the elements are built, to keep the peak low.
+    std::string().swap(text);
+    kasxmln::CXMLNode* top = document->GetRootNode();
+    if (top == nullptr) {
+        return;
+    }
+    destroyRoot();
+    root = new Data();
+    detail::convertNodeReleasing(*root, *top);
+}
+
+void Tree::putToStream(std::ostream& out) const {
+    if (root == nullptr) {
+        return;
+    }
+    Document document(kasxmln::CXMLManager::GetInstance()->CreateDocument(nullptr, nullptr));
+    detail::checkNoZeroByte(root->getName());
+    kasxmln::CXMLNode* top = document->CreateRootNode(root->getName().c_str());
+    detail::convertElement(*top, *root, encodeSkip, 1);
+    document->Save(out, true);
+}
+
+int Tree::getOFStreamOpenMode() {
+    return static_cast<int>(std::ios_base::out | std::ios_base::binary);
+}
+
+void Tree::copyFrom(const Tree& other) {
+    if (other.root == nullptr) {
+        return;
+    }
+    std::stringstream text(std::ios_base::in | std::ios_base::out | std::ios_base::binary);
+    other.putToStream(text);
+    text.seekg(0);
+    buildOfStream(text);
+}
+
+void Tree::setIndent(const std::string&) {}
+
+Data* Tree::createRoot(const std::string& name) {
+    auto created = std::make_unique<Data>(name);
+    destroyRoot();
+    root = created.release();
+    return root;
+}
+
+Data* Tree::findRoot(const std::string& name, bool recursive) const {
+    return root != nullptr ? root->findTree(name, recursive) : nullptr;
+}
+
+Data* Tree::open(const std::string& name, bool forceNew) {
+    if (currentNode == nullptr) {
+        if (root == nullptr) {
+            root = new Data(name);
+            currentNode = root;
+            return root;
+        }
+        currentNode = root;
+        if (root->getName() == name) {
+            return root;
+        }
+    }
+    currentNode = currentNode->openChild(name, forceNew);
+    return currentNode;
+}
+
+void Tree::close() {
+    currentNode = currentNode != nullptr ? currentNode->getParent() : root;
+}
+
+void Tree::setName(const std::string& name) {
+    if (root != nullptr) {
+        root->setName(name);
+    }
+}
+
+std::string Tree::getName() const {
+    return root != nullptr ? root->getName() : std::string();
+}
+
+void Tree::setValue(double value, const char* format) {
+    if (currentNode != nullptr) {
+        currentNode->setData(value, format);
+    }
+}
+
+void Tree::setAttribute(const std::string& name, double value) {
+    if (currentNode != nullptr) {
+        currentNode->setAttribute(name, value);
+    }
+}
+
+void Tree::setAttribute(const std::string& name, double value, const char* format) {
+    if (currentNode != nullptr) {
+        currentNode->setAttribute(name, value, format);
+    }
+}
+
+void Tree::remove(const std::string& name) {
+    if (currentNode != nullptr) {
+        currentNode->remove(name);
+    }
+}
+
+AttributeData* Tree::findAttribute(const std::string& name) {
+    return currentNode != nullptr ? currentNode->findAttribute(name) : nullptr;
+}
+
+void Tree::flush() {
+    if (currentNode != nullptr) {
+        currentNode->flush();
+    }
+}
+
+void Tree::flushRoot() {
+    if (root != nullptr) {
+        root->flush();
+    }
+}
+
+}  // namespace VelXmlN

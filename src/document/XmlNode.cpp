@@ -1,0 +1,190 @@
+#include <VelXmlN/XmlNode.h>
+
+#include <cstring>
+#include <memory>
+#include <typeinfo>
+
+#include "document/XmlTextNode.h"
+#include "external/NodeAccess.h"
+#include "external/NodeSave.h"
+
+namespace VelXmlN {
+
+namespace {
+
+using kasxmln::CXMLAttribut;
+using kasxmln::CXMLNode;
+using kasxmln::detail::NodeAccess;
+
+// The slot of `child` in the parent's child array, or null. New children are appended, so the
+// search runs from the end.
+CXMLNode** findSlot(CXMLNode& parent, const CXMLNode* child) {
+    return NodeAccess::findChildSlot(parent, child);
+}
+
+void destroyRecords(std::vector<CXMLAttribut*>& records) noexcept {
+    for (CXMLAttribut* record : records) {
+        delete record;
+    }
+    records.clear();
+}
+
+std::vector<CXMLAttribut*> copyRecords(const std::vector<CXMLAttribut*>& records) {
+    std::vector<CXMLAttribut*> copies;
+    copies.reserve(records.size());
+    try {
+        for (const CXMLAttribut* record : records) {
+            copies.push_back(new CXMLAttribut(*record));
+        }
+    } catch (...) {
+        destroyRecords(copies);
+        throw;
+    }
+    return copies;
+}
+
+}  // namespace
+
+// ---- XmlNode -----------------------------------------------------------------------------------
+
+XmlNode::XmlNode(CXMLNode* source, EncodeSkip encodeSkip_)
+    : CXMLNode(source->GetTagName(), source->GetParentNode()),
+      nodeType(source->GetNodeType()),
+      encodeSkip(encodeSkip_) {}
+
+XmlNode::XmlNode(const XmlNode& other)
+    : CXMLNode(other),
+      nodeType(other.nodeType),
+      emptyAttributes(copyRecords(other.emptyAttributes)),
+      encodeSkip(other.encodeSkip) {}
+
+XmlNode& XmlNode::operator=(const XmlNode& other) {
+    if (this != &other) {
+        std::vector<CXMLAttribut*> copies = copyRecords(other.emptyAttributes);
+        try {
+            CXMLNode::operator=(other);
+        } catch (...) {
+            destroyRecords(copies);
+            throw;
+        }
+        nodeType = other.nodeType;
+        encodeSkip = other.encodeSkip;
+        emptyAttributes.swap(copies);
+        destroyRecords(copies);
+    }
+    return *this;
+}
+
+XmlNode::~XmlNode() {
+    destroyRecords(emptyAttributes);
+}
+
+XmlNode::XmlNode(const char* tagName, CXMLNode* parent, NodeType nodeType_, EncodeSkip encodeSkip_)
+    : CXMLNode(tagName, parent), nodeType(nodeType_), encodeSkip(encodeSkip_) {}
+
+XmlNode* XmlNode::insertChild(CXMLNode* parent, const char* tagName, CXMLNode* ref,
+                              EncodeSkip encodeSkip) {
+    // The replacement is made where the parent makes its children, and makes its own there.
+    kasxmln::detail::NodeArena* arena = NodeAccess::arenaOf(*parent);
+    // A parent of the library's classes would append a library element, which would then be
+    // replaced: make the replacement at once (the same node, without the short-lived one).
+    if (ref == nullptr && tagName != nullptr &&
+        (typeid(*parent) == typeid(CXMLNode) || typeid(*parent) == typeid(XmlNode))) {
+        std::unique_ptr<XmlNode> node(new (arena)
+                                          XmlNode(tagName, parent, kElementNode, encodeSkip));
+        NodeAccess::adoptArena(*node, arena);
+        NodeAccess::appendChild(*parent, node.get());
+        return node.release();
+    }
+    CXMLNode* created = parent->CreateChild(tagName, ref);
+    if (created == nullptr) {
+        return nullptr;
+    }
+    CXMLNode** slot = findSlot(*parent, created);
+    if (slot == nullptr) {
+        return nullptr;
+    }
+    auto* node = new (arena) XmlNode(created, encodeSkip);
+    NodeAccess::adoptArena(*node, arena);
+    *slot = node;
+    delete created;
+    return node;
+}
+
+void XmlNode::SetAttribute(const char* name, const char* value) {
+    CXMLNode::SetAttribute(name, value);
+    if (name == nullptr) {
+        return;
+    }
+    if (value != nullptr && *value == '\0') {
+        emptyAttributes.reserve(emptyAttributes.size() + 1);
+        emptyAttributes.push_back(new CXMLAttribut(name, ""));
+        return;
+    }
+    for (auto it = emptyAttributes.begin(); it != emptyAttributes.end(); ++it) {
+        if (std::strcmp((*it)->GetName(), name) == 0) {
+            delete *it;
+            emptyAttributes.erase(it);
+            return;
+        }
+    }
+}
+
+void XmlNode::Save(std::ostream& stream, bool formatted, char* indent) {
+    kasxmln::detail::saveElement(*this, stream, formatted, indent, emptyAttributes.data(),
+                                 emptyAttributes.size());
+}
+
+kasxmln::CXMLTextNode* XmlNode::CreateTextChild(const char* text) {
+    kasxmln::detail::NodeArena* arena = NodeAccess::arenaOf(*this);
+    if (encodeSkip != EncodeSkipNone && typeid(*this) == typeid(XmlNode)) {
+        // What the replacement below makes, without the short-lived library node.
+        std::unique_ptr<XmlTextNode> node(new (arena)
+                                              XmlTextNode(text, this, kTextNode, encodeSkip));
+        NodeAccess::adoptArena(*node, arena);
+        NodeAccess::appendChild(*this, node.get());
+        return node.release();
+    }
+    kasxmln::CXMLTextNode* created = CXMLNode::CreateTextChild(text);
+    if (encodeSkip == EncodeSkipNone || created == nullptr) {
+        return created;
+    }
+    CXMLNode** slot = findSlot(*this, created);
+    if (slot == nullptr) {
+        return created;
+    }
+    auto* replacement = new (arena) XmlTextNode(created->GetText(), created->GetParentNode(),
+                                                created->GetNodeType(), encodeSkip);
+    NodeAccess::adoptArena(*replacement, arena);
+    *slot = replacement;
+    delete created;
+    return replacement;
+}
+
+CXMLNode::NodeType XmlNode::GetNodeType() {
+    return nodeType;
+}
+
+// ---- XmlTextNode -------------------------------------------------------------------------------
+
+XmlTextNode::XmlTextNode(const char* text, CXMLNode* parent, NodeType nodeType_,
+                         EncodeSkip encodeSkip_)
+    : CXMLTextNode(text, parent), nodeType(nodeType_), encodeSkip(encodeSkip_) {}
+
+XmlTextNode::~XmlTextNode() = default;
+
+void XmlTextNode::Save(std::ostream& stream, bool formatted, char* indent) {
+    if (encodeSkip == EncodeSkipNone) {
+        CXMLTextNode::Save(stream, formatted, indent);
+        return;
+    }
+    kasxmln::detail::saveText(stream, GetText(), (encodeSkip & EncodeSkipAmpersand) == 0,
+                              (encodeSkip & EncodeSkipApostrophe) == 0,
+                              (encodeSkip & EncodeSkipQuote) == 0);
+}
+
+CXMLNode::NodeType XmlTextNode::GetNodeType() {
+    return nodeType;
+}
+
+}  // namespace VelXmlN

@@ -1,0 +1,517 @@
+// CXMLManager: the hardened Xerces-C SAX2 parse behind both LoadDocument forms.
+#include <VelXmlN/kasxmln.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/sax2/Attributes.hpp>
+#include <xercesc/sax2/SAX2XMLReader.hpp>
+#include <xercesc/sax2/XMLReaderFactory.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/util/XMLException.hpp>
+#include <xercesc/util/XMLString.hpp>
+#include <xercesc/util/XMLUni.hpp>
+
+#include "external/CodePageConvert.h"
+#include "external/NodeAccess.h"
+#include "external/ParseGuard.h"
+#include "external/ParserInput.h"
+#include "external/XercesInit.h"
+
+namespace kasxmln {
+namespace detail {
+
+namespace {
+
+using VelXmlN::detail::appendNarrow;
+
+std::size_t length(const XMLCh* text) {
+    return text != nullptr ? xercesc::XMLString::stringLen(text) : 0;
+}
+
+// The text buffer is kept between texts up to this size; a larger one is given back.
+constexpr std::size_t kKeptTextBuffer = 1u << 20;
+
+// The UTF-8 rescan of a file reads it in blocks of this size.
+constexpr std::size_t kRescanBlock = 1u << 16;
+
+bool isBlank(const std::string& text) {
+    for (const char c : text) {
+        if (c != ' ' && c != '\n' && c != '\t' && c != '\r') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Builds the node tree of the buffer form, in the document's memory. The children of an open
+// element wait on a stack until it ends; then they get an array of exactly the right size.
+class TreeBuilder final : public Guard {
+  public:
+    explicit TreeBuilder(CXMLDocument& document)
+        : Guard(std::string()), document_(document), arena_(NodeAccess::arenaOf(document)) {}
+
+    TreeBuilder(const TreeBuilder&) = delete;
+    TreeBuilder& operator=(const TreeBuilder&) = delete;
+
+    // Nodes still on the stack belong to no parent yet (each owns its finished subtree).
+    ~TreeBuilder() override {
+        for (CXMLNode* node : waiting_) {
+            delete node;
+        }
+    }
+
+    // A pass starts again only before the root element, when nothing has been built yet.
+    void beginPass(bool validating, const std::uint64_t& taken) override {
+        Guard::beginPass(validating, taken);
+        for (CXMLNode* node : waiting_) {
+            delete node;
+        }
+        waiting_.clear();
+        starts_.clear();
+        current_ = nullptr;
+        pending_ = NarrowText();
+    }
+
+    void startElement(const XMLCh* const, const XMLCh* const, const XMLCh* const qname,
+                      const xercesc::Attributes& attributes) override {
+        enter(qname);
+        flushText();
+        std::string name;
+        appendNarrow(name, qname, length(qname));
+        std::unique_ptr<CXMLNode> node = NodeAccess::newElement(arena_, std::move(name), current_);
+        const XMLSize_t count = attributes.getLength();
+        if (count > 0) {
+            setAttributes(*node, attributes, count);
+        }
+        if (current_ != nullptr) {
+            waiting_.push_back(node.get());
+        } else {
+            NodeAccess::setRoot(document_, node.get());
+        }
+        current_ = node.release();
+        starts_.push_back(waiting_.size());
+    }
+
+    void endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const) override {
+        flushText();
+        const std::size_t start = starts_.back();
+        NodeAccess::setChildren(*current_, waiting_.data() + start, waiting_.size() - start);
+        waiting_.resize(start);
+        starts_.pop_back();
+        current_ = current_->GetParentNode();
+        leave();
+    }
+
+    void characters(const XMLCh* const chars, const XMLSize_t count) override {
+        deliver(count);
+        if (current_ != nullptr) {
+            pending_.append(chars, count);
+        }
+    }
+
+  private:
+    void setAttributes(CXMLNode& node, const xercesc::Attributes& attributes, XMLSize_t count) {
+        made_.clear();
+        try {
+            for (XMLSize_t i = 0; i < count; ++i) {
+                const XMLCh* value = attributes.getValue(i);
+                const std::size_t valueLength = length(value);
+                deliver(valueLength);
+                std::string valueText;
+                appendNarrow(valueText, value, valueLength);
+                made_.push_back(NodeAccess::newAttribute(arena_, narrow(attributes.getQName(i)),
+                                                         std::move(valueText))
+                                    .release());
+            }
+            NodeAccess::setAttributes(node, made_.data(), made_.size());
+        } catch (...) {
+            for (CXMLAttribut* attribute : made_) {
+                delete attribute;
+            }
+            throw;
+        }
+    }
+
+    // Text is collected until the next tag, so that the text around comments, processing
+    // instructions and CDATA sections becomes one node.
+    void flushText() {
+        pending_.close();
+        std::string& text = pending_.text();
+        if (text.empty()) {
+            return;
+        }
+        if (!isBlank(text)) {
+            // An exact copy, so that no node keeps the spare room of the collecting buffer.
+            std::unique_ptr<CXMLTextNode> node =
+                NodeAccess::newText(arena_, std::string(text), current_);
+            waiting_.push_back(node.get());
+            node.release();
+        }
+        text.clear();
+        if (text.capacity() > kKeptTextBuffer) {
+            std::string().swap(text);
+        }
+    }
+
+    CXMLDocument& document_;
+    NodeArena* arena_;
+    CXMLNode* current_ = nullptr;
+    NarrowText pending_;
+    std::vector<CXMLNode*> waiting_;   // children of the open elements, in order
+    std::vector<std::size_t> starts_;  // where each open element's children start
+    std::vector<CXMLAttribut*> made_;
+};
+
+}  // namespace
+
+// Forwards the events of the file form to a CXMLSaxHandler, and lets the handler ask for the
+// source offset while a callback runs.
+class SaxContext final : public Guard {
+  public:
+    SaxContext(CXMLSaxHandler& handler, std::string fileName)
+        : Guard(std::move(fileName)), handler_(handler), previous_(handler.context_) {
+        handler_.context_ = this;
+    }
+
+    ~SaxContext() override { handler_.context_ = previous_; }
+
+    SaxContext(const SaxContext&) = delete;
+    SaxContext& operator=(const SaxContext&) = delete;
+
+    void attach(const xercesc::SAX2XMLReader* reader) noexcept { reader_ = reader; }
+
+    unsigned long long offset() const noexcept {
+        try {
+            return reader_ != nullptr ? static_cast<unsigned long long>(reader_->getSrcOffset())
+                                      : 0;
+        } catch (...) {
+            return 0;  // asked outside a callback
+        }
+    }
+
+    void beginPass(bool validating, const std::uint64_t& taken) override {
+        Guard::beginPass(validating, taken);
+        text_ = NarrowText();
+        documentWaits_ = false;
+        dtdWaits_ = false;
+    }
+
+    // The start of the document and of its type declaration reach the handler only once the
+    // declaration is complete: a pass that starts again would otherwise report them twice.
+    void startDocument() override { documentWaits_ = true; }
+
+    void endDocument() override {
+        release();
+        flushHeld();
+        handler_.EndDocument();
+    }
+
+    void startElement(const XMLCh* const, const XMLCh* const, const XMLCh* const qname,
+                      const xercesc::Attributes& attributes) override {
+        enter(qname);
+        release();
+        flushHeld();
+        name_.clear();
+        appendNarrow(name_, qname, length(qname));
+        attributes_.clear();
+        pointers_.clear();
+        const XMLSize_t count = attributes.getLength();
+        attributes_.reserve(count);
+        for (XMLSize_t i = 0; i < count; ++i) {
+            const XMLCh* value = attributes.getValue(i);
+            const std::size_t valueLength = length(value);
+            deliver(valueLength);
+            std::string valueText;
+            appendNarrow(valueText, value, valueLength);
+            attributes_.emplace_back(narrow(attributes.getQName(i)), std::move(valueText));
+        }
+        pointers_.reserve(count + 1);
+        for (CXMLAttribut& attribute : attributes_) {
+            pointers_.push_back(&attribute);
+        }
+        pointers_.push_back(nullptr);
+        handler_.StartElement("", name_.c_str(), name_.c_str(), pointers_.data());
+    }
+
+    void endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const qname) override {
+        flushHeld();
+        name_.clear();
+        appendNarrow(name_, qname, length(qname));
+        handler_.EndElement("", name_.c_str(), name_.c_str());
+        leave();
+    }
+
+    void characters(const XMLCh* const chars, const XMLSize_t count) override {
+        deliver(count);
+        std::string& text = text_.text();
+        text.clear();
+        text_.append(chars, count);
+        if (!text.empty()) {
+            handler_.Characters(text.data(), static_cast<unsigned>(text.size()));
+        }
+    }
+
+    void startCDATA() override {
+        flushHeld();
+        handler_.StartCDATA();
+    }
+
+    void endCDATA() override {
+        flushHeld();
+        handler_.EndCDATA();
+    }
+
+  protected:
+    void dtdStarted(const XMLCh* const name, const XMLCh* const publicId,
+                    const XMLCh* const systemId) override {
+        dtdName_ = narrow(name);
+        dtdPublicId_ = narrow(publicId);
+        dtdSystemId_ = narrow(systemId);
+        dtdWaits_ = true;
+    }
+
+    void dtdEnded() override { release(); }
+
+  private:
+    void release() {
+        if (documentWaits_) {
+            documentWaits_ = false;
+            handler_.StartDocument();
+        }
+        if (dtdWaits_) {
+            dtdWaits_ = false;
+            handler_.StartDTD(dtdName_.c_str(), dtdPublicId_.c_str(), dtdSystemId_.c_str());
+        }
+    }
+
+    // A first half of a surrogate pair that waited for the rest of a text, which never came.
+    void flushHeld() {
+        if (text_.waiting()) {
+            text_.text().clear();
+            text_.close();
+            handler_.Characters(text_.text().data(), static_cast<unsigned>(text_.text().size()));
+        }
+    }
+
+    CXMLSaxHandler& handler_;
+    const SaxContext* previous_;
+    const xercesc::SAX2XMLReader* reader_ = nullptr;
+    std::string name_;
+    NarrowText text_;
+    std::vector<CXMLAttribut> attributes_;
+    std::vector<CXMLAttribut*> pointers_;
+    bool documentWaits_ = false;
+    bool dtdWaits_ = false;
+    std::string dtdName_;
+    std::string dtdPublicId_;
+    std::string dtdSystemId_;
+};
+
+namespace {
+
+struct DocumentReleaser {
+    void operator()(CXMLDocument* document) const noexcept { document->Release(); }
+};
+
+void checkOptions(bool validate, bool useNamespaces, const char* schemaLocation,
+                  bool loadExternalDtd, bool keepWhitespace) {
+    const char* refused = nullptr;
+    if (validate) {
+        refused = "validation";
+    } else if (useNamespaces) {
+        refused = "namespace processing";
+    } else if (schemaLocation != nullptr) {
+        refused = "a schema location";
+    } else if (loadExternalDtd) {
+        refused = "loading external DTDs";
+    } else if (keepWhitespace) {
+        refused = "keeping white-space-only text";
+    }
+    if (refused != nullptr) {
+        throw CXMLException(CXMLException::kUsageError, 0,
+                            std::string("LoadDocument does not support ") + refused);
+    }
+}
+
+// Makes the input of one pass, counting into `taken`.
+using SourceMaker = std::function<std::unique_ptr<xercesc::InputSource>(std::uint64_t& taken)>;
+
+// One pass of the hardened parse. Failures of the parser become CXMLException; exceptions of the
+// handlers (CXMLException, RestartValidating or the caller's own) pass unchanged.
+void parsePass(const SourceMaker& makeSource, bool validating, Guard& guard, SaxContext* context) {
+    std::uint64_t taken = 0;
+    std::unique_ptr<xercesc::InputSource> source = makeSource(taken);
+    guard.beginPass(validating, taken);
+    BudgetedMemory memory(taken);
+    std::unique_ptr<xercesc::SAX2XMLReader> reader(
+        xercesc::XMLReaderFactory::createXMLReader(&memory));
+    using xercesc::XMLUni;
+    // Validation runs only in the pass that looks for undeclared entities, and only when the
+    // document has a type declaration (dynamic); its other reports are ignored.
+    reader->setFeature(XMLUni::fgSAX2CoreValidation, validating);
+    reader->setFeature(XMLUni::fgXercesDynamic, true);
+    reader->setFeature(XMLUni::fgSAX2CoreNameSpaces, false);
+    reader->setFeature(XMLUni::fgSAX2CoreNameSpacePrefixes, false);
+    reader->setFeature(XMLUni::fgXercesSchema, false);
+    reader->setFeature(XMLUni::fgXercesSchemaFullChecking, false);
+    reader->setFeature(XMLUni::fgXercesLoadSchema, false);
+    reader->setFeature(XMLUni::fgXercesIdentityConstraintChecking, false);
+    reader->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
+    reader->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
+    reader->setFeature(XMLUni::fgXercesCacheGrammarFromParse, false);
+    reader->setFeature(XMLUni::fgXercesUseCachedGrammarInParse, false);
+    reader->setFeature(XMLUni::fgXercesCalculateSrcOfs, context != nullptr);
+    xercesc::SecurityManager security;
+    security.setEntityExpansionLimit(kMaxEntityExpansions);
+    reader->setProperty(XMLUni::fgXercesSecurityManager, &security);
+    reader->setContentHandler(&guard);
+    reader->setErrorHandler(&guard);
+    reader->setEntityResolver(&guard);
+    reader->setLexicalHandler(&guard);
+    reader->setDeclarationHandler(&guard);
+
+    struct Detach {
+        SaxContext* context;
+        ~Detach() {
+            if (context != nullptr) {
+                context->attach(nullptr);
+            }
+        }
+    } detach{context};
+    if (context != nullptr) {
+        context->attach(reader.get());
+    }
+    try {
+        reader->parse(*source);
+    } catch (const xercesc::SAXParseException& problem) {
+        guard.fail(problem);
+    } catch (const xercesc::XMLException& problem) {
+        throw CXMLException(CXMLException::kParseError, guard.line(),
+                            narrow(problem.getMessage()) + guard.where());
+    } catch (const xercesc::SAXException& problem) {
+        throw CXMLException(CXMLException::kParseError, guard.line(),
+                            narrow(problem.getMessage()) + guard.where());
+    } catch (const xercesc::OutOfMemoryException&) {
+        if (memory.exceeded()) {
+            guard.failAmplification();
+        }
+        throw std::bad_alloc();
+    }
+}
+
+void parse(const SourceMaker& makeSource, Guard& guard, SaxContext* context) {
+    try {
+        parsePass(makeSource, false, guard, context);
+    } catch (const RestartValidating&) {
+        parsePass(makeSource, true, guard, context);
+    }
+}
+
+}  // namespace
+}  // namespace detail
+
+unsigned long long CXMLSaxHandler::GetSourceOffset() {
+    return context_ != nullptr ? context_->offset() : 0;
+}
+
+CXMLManager::CXMLManager() = default;
+CXMLManager::~CXMLManager() = default;
+
+CXMLManager* CXMLManager::GetInstance() {
+    // Every Xerces-C object (the parser's input sources and handlers too) needs the library
+    // started, so it starts with the manager.
+    detail::ensureXerces();
+    static CXMLManager instance;
+    return &instance;
+}
+
+CXMLDocument* CXMLManager::LoadDocument(const char* buffer, unsigned int size, bool validate,
+                                        bool useNamespaces, const char* schemaLocation,
+                                        bool loadExternalDtd, bool keepWhitespace) {
+    detail::checkOptions(validate, useNamespaces, schemaLocation, loadExternalDtd, keepWhitespace);
+    if (buffer == nullptr && size > 0) {
+        throw CXMLException(CXMLException::kUsageError, 0, "LoadDocument was given a null buffer");
+    }
+    const char* bytes = buffer != nullptr ? buffer : "";
+    std::unique_ptr<CXMLDocument, detail::DocumentReleaser> document(
+        detail::NodeAccess::newDocument());
+    detail::TreeBuilder builder(*document);
+    builder.setRescan([bytes, size](detail::Utf8Locator& locator) {
+        return locator.feed(bytes, size) || locator.finish();
+    });
+    detail::parse(
+        [bytes, size](std::uint64_t& taken) -> std::unique_ptr<xercesc::InputSource> {
+            static const std::u16string systemId = u"memory buffer";
+            return std::make_unique<detail::StreamSource>(
+                std::make_unique<detail::MemoryStream>(bytes, size, taken), systemId);
+        },
+        builder, nullptr);
+    return document.release();
+}
+
+void CXMLManager::LoadDocument(const char* path, CXMLSaxHandler* handler, bool validate,
+                               bool useNamespaces, const char* schemaLocation, bool loadExternalDtd,
+                               bool keepWhitespace) {
+    detail::checkOptions(validate, useNamespaces, schemaLocation, loadExternalDtd, keepWhitespace);
+    if (path == nullptr || handler == nullptr) {
+        throw CXMLException(CXMLException::kUsageError, 0,
+                            "LoadDocument was given a null file path or handler");
+    }
+    const std::string fileName(path);
+    const std::u16string systemId = VelXmlN::detail::toUtf16(fileName);
+    detail::SaxContext context(*handler, fileName);
+    context.setRescan([&fileName](detail::Utf8Locator& locator) {
+        detail::File again(std::fopen(fileName.c_str(), "rb"));
+        if (!again) {
+            return false;
+        }
+        std::vector<char> block(detail::kRescanBlock);
+        std::size_t got = 0;
+        while ((got = std::fread(block.data(), 1, block.size(), again.get())) > 0) {
+            if (locator.feed(block.data(), got)) {
+                return true;
+            }
+        }
+        return locator.finish();
+    });
+    detail::parse(
+        [&fileName, &systemId](std::uint64_t& taken) -> std::unique_ptr<xercesc::InputSource> {
+            return std::make_unique<detail::StreamSource>(
+                std::make_unique<detail::FileStream>(detail::openFile(fileName), fileName, taken),
+                systemId);
+        },
+        context, &context);
+}
+
+CXMLDocument* CXMLManager::CreateDocument(const char* rootTagName, const char* encoding) {
+    if (encoding != nullptr) {
+        std::string upper(encoding);
+        for (char& c : upper) {
+            if (c >= 'a' && c <= 'z') {
+                c = static_cast<char>(c - 'a' + 'A');
+            }
+        }
+        if (upper != "UTF-8" && upper != "UTF8") {
+            throw CXMLException(CXMLException::kUsageError, 0,
+                                "CreateDocument: documents are written as UTF-8, not '" +
+                                    std::string(encoding) + "'");
+        }
+    }
+    std::unique_ptr<CXMLDocument, detail::DocumentReleaser> document(
+        detail::NodeAccess::newDocument());
+    if (rootTagName != nullptr) {
+        document->CreateRootNode(rootTagName);
+    }
+    return document.release();
+}
+
+}  // namespace kasxmln

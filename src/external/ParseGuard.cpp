@@ -1,0 +1,193 @@
+#include "external/ParseGuard.h"
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+#include <VelXmlN/kasxmln.h>
+
+#include "external/CodePageConvert.h"
+
+namespace kasxmln {
+namespace detail {
+
+namespace {
+
+using VelXmlN::detail::appendNarrow;
+
+bool startsWith(const XMLCh* text, const char16_t* prefix) {
+    for (; *prefix != 0; ++text, ++prefix) {
+        if (*text != *prefix) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool endsWith(const XMLCh* text, const char16_t* suffix) {
+    const std::size_t length = xercesc::XMLString::stringLen(text);
+    const std::size_t suffixLength = std::char_traits<char16_t>::length(suffix);
+    return length >= suffixLength && std::char_traits<char16_t>::compare(
+                                         text + length - suffixLength, suffix, suffixLength) == 0;
+}
+
+// The validity error of a reference to an undeclared entity; every other validity error is about
+// element and attribute declarations, which are never checked.
+bool isUndeclaredEntity(const XMLCh* message) {
+    return message != nullptr && startsWith(message, u"entity '") &&
+           endsWith(message, u"' not found");
+}
+
+}  // namespace
+
+void NarrowText::append(const XMLCh* chars, std::size_t count) {
+    if (count == 0) {
+        return;
+    }
+    std::size_t start = 0;
+    if (held_ != 0) {
+        const XMLCh pair[2] = {held_, chars[0]};
+        held_ = 0;
+        const bool joined = chars[0] >= 0xDC00 && chars[0] <= 0xDFFF;
+        appendNarrow(text_, pair, joined ? 2 : 1);
+        start = joined ? 1 : 0;
+    }
+    std::size_t end = count;
+    if (end > start && chars[end - 1] >= 0xD800 && chars[end - 1] <= 0xDBFF) {
+        held_ = chars[--end];
+    }
+    appendNarrow(text_, chars + start, end - start);
+}
+
+void NarrowText::close() {
+    if (held_ != 0) {
+        const XMLCh lone[1] = {held_};
+        held_ = 0;
+        appendNarrow(text_, lone, 1);
+    }
+}
+
+std::string narrow(const XMLCh* text) {
+    std::string result;
+    if (text != nullptr) {
+        appendNarrow(result, text, xercesc::XMLString::stringLen(text));
+    }
+    return result;
+}
+
+void Guard::beginPass(bool validating, const std::uint64_t& taken) {
+    validating_ = validating;
+    taken_ = &taken;
+    locator_ = nullptr;
+    externalSubset_ = false;
+    parameterEntities_ = false;
+    depth_ = 0;
+    delivered_ = 0;
+}
+
+void Guard::setDocumentLocator(const xercesc::Locator* const locator) {
+    locator_ = locator;
+}
+
+xercesc::InputSource* Guard::resolveEntity(const XMLCh* const, const XMLCh* const systemId) {
+    static const XMLByte nothing[1] = {0};
+    static const XMLCh noName[1] = {0};
+    return new xercesc::MemBufInputSource(nothing, 0, systemId != nullptr ? systemId : noName,
+                                          false);
+}
+
+void Guard::error(const xercesc::SAXParseException& problem) {
+    // Without validation a recoverable error is refused: reading on would drop part of the
+    // document. The validating pass reports only what matters, undeclared entities.
+    if (!validating_ || isUndeclaredEntity(problem.getMessage())) {
+        fail(problem);
+    }
+}
+
+void Guard::fatalError(const xercesc::SAXParseException& problem) {
+    fail(problem);
+}
+
+void Guard::startDTD(const XMLCh* const name, const XMLCh* const publicId,
+                     const XMLCh* const systemId) {
+    externalSubset_ = systemId != nullptr && *systemId != 0;
+    dtdStarted(name, publicId, systemId);
+}
+
+void Guard::endDTD() {
+    restartIfNeeded();
+    dtdEnded();
+}
+
+void Guard::restartIfNeeded() const {
+    if (!validating_ && (externalSubset_ || parameterEntities_)) {
+        throw RestartValidating();
+    }
+}
+
+void Guard::internalEntityDecl(const XMLCh* const name, const XMLCh* const) {
+    if (name != nullptr && name[0] == u'%') {
+        parameterEntities_ = true;
+    }
+}
+
+void Guard::externalEntityDecl(const XMLCh* const name, const XMLCh* const, const XMLCh* const) {
+    if (name != nullptr && name[0] == u'%') {
+        parameterEntities_ = true;
+    }
+}
+
+void Guard::fail(const xercesc::SAXParseException& problem) const {
+    const std::string message = narrow(problem.getMessage());
+    // The UTF-8 decoder reports where it began decoding a block; look up the exact place.
+    Utf8Locator locator;
+    if (rescan_ && isUtf8DecoderMessage(message) && rescan_(locator)) {
+        throw CXMLException(CXMLException::kParseError, static_cast<unsigned>(locator.line()),
+                            locator.describe() + where(locator.line(), locator.column()));
+    }
+    throw CXMLException(CXMLException::kParseError, static_cast<unsigned>(problem.getLineNumber()),
+                        message + where(problem.getLineNumber(), problem.getColumnNumber()));
+}
+
+void Guard::failAmplification() const {
+    throw CXMLException(CXMLException::kLimitError, line(),
+                        "the document expands to more than " + std::to_string(kMaxAmplification) +
+                            " times its own size (entity expansion)" + where());
+}
+
+std::string Guard::where() const {
+    if (locator_ == nullptr) {
+        return where(0, 0);
+    }
+    return where(locator_->getLineNumber(), locator_->getColumnNumber());
+}
+
+std::string Guard::where(std::uint64_t line, std::uint64_t column) const {
+    std::string text;
+    if (line > 0) {
+        text = " at line " + std::to_string(line) + ", column " + std::to_string(column);
+    }
+    if (!fileName_.empty()) {
+        text += " of file '" + fileName_ + "'";
+    }
+    return text;
+}
+
+unsigned Guard::line() const {
+    return locator_ != nullptr ? static_cast<unsigned>(locator_->getLineNumber()) : 0;
+}
+
+void Guard::enter(const XMLCh* name) {
+    // The parser does not end the type declaration when the external subset is not read.
+    if (depth_ == 0) {
+        restartIfNeeded();
+    }
+    if (depth_ == kMaxElementDepth) {
+        throw CXMLException(CXMLException::kLimitError, line(),
+                            "element '" + narrow(name) + "' is nested deeper than the limit of " +
+                                std::to_string(kMaxElementDepth) + " levels" + where());
+    }
+    ++depth_;
+}
+
+}  // namespace detail
+}  // namespace kasxmln

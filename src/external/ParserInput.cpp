@@ -1,0 +1,115 @@
+#include "external/ParserInput.h"
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+
+#include <VelXmlN/kasxmln.h>
+
+namespace kasxmln {
+namespace detail {
+
+namespace {
+
+// The parser's working memory for an ordinary document stays far below this.
+constexpr std::uint64_t kParserMemoryFloor = 16u * 1024u * 1024u;
+
+[[noreturn]] void throwFileError(const char* doing, const std::string& path, int error) {
+    throw CXMLException(
+        CXMLException::kFileError, static_cast<unsigned>(error),
+        std::string("cannot ") + doing + " file '" + path + "': " + std::strerror(error));
+}
+
+}  // namespace
+
+File openFile(const std::string& path) {
+    File file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        throwFileError("open", path, errno);
+    }
+    return file;
+}
+
+XMLSize_t CountingStream::readBytes(XMLByte* const toFill, const XMLSize_t maxToRead) {
+    const std::size_t got = read(toFill, maxToRead);
+    position_ += got;
+    taken_ += got;
+    return got;
+}
+
+std::size_t MemoryStream::read(XMLByte* toFill, std::size_t maxToRead) {
+    const std::size_t left = size_ - offset_;
+    const std::size_t count = left < maxToRead ? left : maxToRead;
+    std::memcpy(toFill, bytes_ + offset_, count);
+    offset_ += count;
+    return count;
+}
+
+std::size_t FileStream::read(XMLByte* toFill, std::size_t maxToRead) {
+    const std::size_t got = std::fread(toFill, 1, maxToRead, file_.get());
+    if (got == 0 && std::ferror(file_.get()) != 0) {
+        throwFileError("read", path_, errno);
+    }
+    return got;
+}
+
+StreamSource::StreamSource(std::unique_ptr<CountingStream> stream, const std::u16string& systemId)
+    : stream_(std::move(stream)) {
+    setSystemId(systemId.c_str());
+}
+
+xercesc::MemoryManager* BudgetedMemory::getExceptionMemoryManager() {
+    return xercesc::XMLPlatformUtils::fgMemoryManager;
+}
+
+BudgetedMemory::~BudgetedMemory() {
+    while (blocks_ != nullptr) {
+        Block* block = blocks_;
+        blocks_ = block->next;
+        ::operator delete(block);
+    }
+}
+
+void* BudgetedMemory::allocate(XMLSize_t size) {
+    const std::uint64_t wanted = live_ + size;
+    if (wanted > kParserMemoryFloor && wanted / kMaxAmplification > taken_) {
+        exceeded_ = true;
+        throw xercesc::OutOfMemoryException();
+    }
+    auto* block = static_cast<Block*>(::operator new(sizeof(Block) + size, std::nothrow));
+    if (block == nullptr) {
+        throw xercesc::OutOfMemoryException();
+    }
+    block->previous = nullptr;
+    block->next = blocks_;
+    block->size = size;
+    if (blocks_ != nullptr) {
+        blocks_->previous = block;
+    }
+    blocks_ = block;
+    live_ = wanted;
+    return block + 1;
+}
+
+void BudgetedMemory::deallocate(void* p) {
+    if (p == nullptr) {
+        return;
+    }
+    Block* block = static_cast<Block*>(p) - 1;
+    live_ -= block->size;
+    if (block->previous != nullptr) {
+        block->previous->next = block->next;
+    } else {
+        blocks_ = block->next;
+    }
+    if (block->next != nullptr) {
+        block->next->previous = block->previous;
+    }
+    ::operator delete(block);
+}
+
+}  // namespace detail
+}  // namespace kasxmln

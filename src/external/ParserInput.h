@@ -1,0 +1,123 @@
+// What the loader feeds the Xerces-C parser with: input streams that count the bytes taken, and
+// a memory manager that bounds the parser's own memory.
+#ifndef VELXMLN_SRC_EXTERNAL_PARSERINPUT_H
+#define VELXMLN_SRC_EXTERNAL_PARSERINPUT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include <xercesc/framework/MemoryManager.hpp>
+#include <xercesc/sax/InputSource.hpp>
+#include <xercesc/util/BinInputStream.hpp>
+
+namespace kasxmln {
+namespace detail {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+/// Opens `path` for reading in binary mode; throws CXMLException (kFileError) naming the file and
+/// the system's reason when that fails.
+File openFile(const std::string& path);
+
+/// A parser input stream that adds every byte it hands out to `taken`.
+class CountingStream : public xercesc::BinInputStream {
+  public:
+    explicit CountingStream(std::uint64_t& taken) : taken_(taken) {}
+
+    XMLFilePos curPos() const override { return position_; }
+    XMLSize_t readBytes(XMLByte* const toFill, const XMLSize_t maxToRead) override;
+    const XMLCh* getContentType() const override { return nullptr; }
+
+  protected:
+    virtual std::size_t read(XMLByte* toFill, std::size_t maxToRead) = 0;
+
+  private:
+    std::uint64_t& taken_;
+    std::uint64_t position_ = 0;
+};
+
+/// Bytes in memory, not owned.
+class MemoryStream final : public CountingStream {
+  public:
+    MemoryStream(const char* bytes, std::size_t size, std::uint64_t& taken)
+        : CountingStream(taken), bytes_(bytes), size_(size) {}
+
+  protected:
+    std::size_t read(XMLByte* toFill, std::size_t maxToRead) override;
+
+  private:
+    const char* bytes_;
+    std::size_t size_;
+    std::size_t offset_ = 0;
+};
+
+/// An open file; a read error throws CXMLException (kFileError).
+class FileStream final : public CountingStream {
+  public:
+    FileStream(File file, std::string path, std::uint64_t& taken)
+        : CountingStream(taken), file_(std::move(file)), path_(std::move(path)) {}
+
+  protected:
+    std::size_t read(XMLByte* toFill, std::size_t maxToRead) override;
+
+  private:
+    File file_;
+    std::string path_;
+};
+
+/// An input source that hands out one stream made in advance.
+class StreamSource final : public xercesc::InputSource {
+  public:
+    StreamSource(std::unique_ptr<CountingStream> stream, const std::u16string& systemId);
+    xercesc::BinInputStream* makeStream() const override { return stream_.release(); }
+
+  private:
+    mutable std::unique_ptr<CountingStream> stream_;
+};
+
+/// The parser's own memory, bounded like the text it delivers. Xerces-C builds an attribute
+/// value in full before handing it out, so an attribute full of entity references could grow to
+/// gigabytes before any callback sees it. Beyond a floor of 16 MiB, the parser may hold at most
+/// kMaxAmplification bytes for every byte of input taken so far; one more allocation is refused
+/// with Xerces-C's own out-of-memory exception, which its code is built to unwind.
+///
+/// Every block is kept on a list, and the blocks still there when the manager goes (after the
+/// parser that used it) are freed: Xerces-C does not free everything when a handler's exception
+/// ends a parse in the middle of a document type declaration.
+class BudgetedMemory final : public xercesc::MemoryManager {
+  public:
+    explicit BudgetedMemory(const std::uint64_t& taken) : taken_(taken) {}
+    BudgetedMemory(const BudgetedMemory&) = delete;
+    BudgetedMemory& operator=(const BudgetedMemory&) = delete;
+    ~BudgetedMemory() override;
+
+    xercesc::MemoryManager* getExceptionMemoryManager() override;
+    void* allocate(XMLSize_t size) override;
+    void deallocate(void* p) override;
+
+    /// Whether an allocation was refused for the budget (rather than by the system).
+    bool exceeded() const noexcept { return exceeded_; }
+
+  private:
+    struct alignas(16) Block {
+        Block* previous;
+        Block* next;
+        std::size_t size;
+    };
+
+    const std::uint64_t& taken_;
+    std::uint64_t live_ = 0;
+    Block* blocks_ = nullptr;
+    bool exceeded_ = false;
+};
+
+}  // namespace detail
+}  // namespace kasxmln
+
+#endif

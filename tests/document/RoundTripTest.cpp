@@ -1,0 +1,209 @@
+// Write then read gives the tree that was written: for random trees, for realistic documents,
+// and for the same document in every encoding.
+#include <VelXmlN/Tree.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/TestSupport.h"
+
+using testing_support::CodePageScope;
+using testing_support::dataPath;
+using testing_support::describe;
+using testing_support::readFile;
+using VelXmlN::Data;
+using VelXmlN::EncodeSkip;
+using VelXmlN::Tree;
+
+namespace {
+
+std::string written(const Tree& tree) {
+    std::ostringstream out;
+    tree.putToStream(out);
+    return out.str();
+}
+
+std::string readAndDescribe(const std::string& text) {
+    std::istringstream in(text);
+    Tree tree(in);
+    return describe(tree.getRoot());
+}
+
+// Random trees in the form that survives the text exactly: an element holds either a value
+// (without spaces at its ends) or children, where texts are never blank and never next to each
+// other, and are never an element's only child. Attribute values hold no tab, line feed or
+// carriage return (parsers turn those into spaces), and the root has no empty-valued attribute
+// (the node library drops those).
+class TreeMaker {
+  public:
+    explicit TreeMaker(unsigned seed) : random_(seed) {}
+
+    void fill(Data& element, int depth, bool isRoot) {
+        element.setName(pick(kNames));
+        // Empty-valued attributes are written after the others, so they are made last.
+        const int attributes = below(4);
+        std::vector<std::string> empty;
+        for (int i = 0; i < attributes; ++i) {
+            std::string value = text(false);
+            const std::string name = pick(kNames) + std::to_string(i);
+            if (!value.empty()) {
+                element.setAttribute(name, value);
+            } else if (!isRoot) {
+                empty.push_back(name);
+            }
+        }
+        for (const std::string& name : empty) {
+            element.setAttribute(name, std::string());
+        }
+        const int children = depth > 0 ? below(5) : 0;
+        if (children == 0) {
+            std::string value = text(true);
+            while (!value.empty() && value.back() == ' ') {
+                value.pop_back();
+            }
+            while (!value.empty() && value.front() == ' ') {
+                value.erase(0, 1);
+            }
+            if (value.find_first_not_of(" \t\n") == std::string::npos) {
+                value.clear();  // white space only text is not reported
+            }
+            element.setDataPlain(value);
+            return;
+        }
+        bool lastWasText = true;  // no text as the first of only one child
+        for (int i = 0; i < children; ++i) {
+            if (!lastWasText && below(3) == 0) {
+                std::string piece = text(true);
+                if (piece.find_first_not_of(" \t\n") == std::string::npos) {
+                    piece += "p";
+                }
+                element.createChild("")->setDataPlain(piece);
+                lastWasText = true;
+            } else {
+                fill(*element.createChild("x"), depth - 1, false);
+                lastWasText = false;
+            }
+        }
+    }
+
+  private:
+    static constexpr const char* kNames[] = {"a",     "item",      "_x",          "ns:el",
+                                             "b.c-d", "\xC3\xA4l", "\xE4\xB8\xAD"};
+
+    int below(int bound) { return static_cast<int>(random_() % static_cast<unsigned>(bound)); }
+
+    std::string pick(const char* const (&names)[7]) { return names[below(7)]; }
+
+    std::string text(bool content) {
+        static const char* const kPieces[] = {"plain",
+                                              " ",
+                                              "<",
+                                              ">",
+                                              "&",
+                                              "'",
+                                              "\"",
+                                              "&amp;",
+                                              "\xC3\xA9",
+                                              "\xE2\x82\xAC",
+                                              "\xF0\x9F\x98\x80",
+                                              "]]>",
+                                              "\t",
+                                              "\n",
+                                              "0.1"};
+        std::string out;
+        const int count = below(6);
+        for (int i = 0; i < count; ++i) {
+            const std::string piece = kPieces[below(15)];
+            if (!content && (piece == "\t" || piece == "\n")) {
+                continue;
+            }
+            out += piece;
+        }
+        return out;
+    }
+
+    std::mt19937 random_;
+};
+
+}  // namespace
+
+TEST(RoundTrip, RandomTreesComeBackEqual) {
+    CodePageScope scope(VelXmlN::NarrowCodePage::Utf8);
+    for (unsigned seed = 1; seed <= 300; ++seed) {
+        TreeMaker maker(seed);
+        Tree tree("r");
+        maker.fill(*tree.getRoot(), 5, true);
+        tree.setEncodeSkip(static_cast<EncodeSkip>(seed % 2 == 0 ? 0 : 6));
+        const std::string text = written(tree);
+        ASSERT_EQ(readAndDescribe(text), describe(tree.getRoot())) << "seed " << seed << "\n"
+                                                                   << text;
+    }
+}
+
+TEST(RoundTrip, RealisticDocumentsReadWriteReadTheSame) {
+    for (const char* name : {"config.xml", "records.xml", "mixed-content.xml", "namespaces.xml",
+                             "cdata.xml", "comments-pi.xml", "entities.xml"}) {
+        std::istringstream in(readFile(dataPath(name)));
+        Tree first(in);
+        const std::string text = written(first);
+        std::istringstream again(text);
+        Tree second(again);
+        EXPECT_EQ(describe(second.getRoot()), describe(first.getRoot())) << name;
+        EXPECT_EQ(written(second), text) << name << ": writing is stable";
+    }
+}
+
+TEST(RoundTrip, DocumentsReadAsTheyShould) {
+    const auto read = [](const char* name) {
+        std::istringstream in(readFile(dataPath(name)));
+        Tree tree(in);
+        return describe(tree.getRoot());
+    };
+    EXPECT_EQ(read("cdata.xml"),
+              "script{}\"\"[code{}\"if (a < b && c > d) { say(\"<hi>\"); }\"[],joined{}\"before "
+              "<inside> after\"[],only{}\"\"[],]");
+    EXPECT_EQ(read("comments-pi.xml"), "doc{}\"\"[a{}\"onetwothree\"[],b{attr=\"v\" }\"\"[],]");
+    EXPECT_EQ(read("config.xml")
+                  .rfind("config{version=\"3\" }\"\"[section{name=\"axes\" }\"\"["
+                         "setting{Name=\"speed\" Value=\"1.25\" Unit=\"m/s\" }",
+                         0),
+              0u);
+    EXPECT_EQ(
+        read("namespaces.xml")
+            .rfind("cfg:config{xmlns:cfg=\"urn:example:config\" xmlns=\"urn:example:default\" ", 0),
+        0u);
+
+    // Tab and line feed reach an attribute value only as references; written as they are, a
+    // parser reads them back as spaces. Documented, not worked around.
+    const std::string value = readAndDescribe("<a v='x&#9;y&#10;z'/>");
+    EXPECT_EQ(value, "a{v=\"x\ty\nz\" }\"\"[]");
+    std::istringstream in("<a v='x&#9;y&#10;z'/>");
+    Tree tree(in);
+    EXPECT_EQ(readAndDescribe(written(tree)), "a{v=\"x y z\" }\"\"[]");
+}
+
+TEST(RoundTrip, EveryEncodingReadsToTheSameTree) {
+    CodePageScope scope(VelXmlN::NarrowCodePage::Windows1252);
+    const std::string expected =
+        "text{lang=\"fr\" note=\"\xDCn\xEF"
+        "c\xF6"
+        "d\xE9\" }\"Caf\xE9 \x96 na\xEFve \x93quotes\x94 "
+        "\x80"
+        "5\"[]";
+    for (const char* name :
+         {"encoding-utf8.xml", "encoding-utf8-bom.xml", "encoding-utf8-undeclared.xml",
+          "encoding-utf16le-bom.xml", "encoding-utf16be-bom.xml", "encoding-utf16le.xml",
+          "encoding-utf16be.xml", "encoding-iso-8859-1.xml", "encoding-windows-1252.xml",
+          "encoding-us-ascii.xml"}) {
+        std::istringstream in(readFile(dataPath(name)));
+        Tree tree(in);
+        EXPECT_EQ(testing_support::visible(describe(tree.getRoot())),
+                  testing_support::visible(expected))
+            << name;
+        EXPECT_EQ(readAndDescribe(written(tree)), expected) << name;
+    }
+}

@@ -1,0 +1,152 @@
+// Tree: building with open and close, the forwarders, copies and the output file mode.
+#include <VelXmlN/Tree.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <ios>
+#include <sstream>
+#include <string>
+
+#include "support/TestSupport.h"
+
+using kasxmln::CXMLException;
+using testing_support::describe;
+using testing_support::readFile;
+using testing_support::TempFolder;
+using VelXmlN::Data;
+using VelXmlN::Tree;
+
+TEST(Tree, ConstructorsSetRootAndNothingElse) {
+    Tree empty;
+    EXPECT_EQ(empty.getRoot(), nullptr);
+    EXPECT_EQ(empty.getCurrentNode(), nullptr);
+    EXPECT_EQ(empty.getEncodeSkip(), VelXmlN::EncodeSkipNone);
+    EXPECT_EQ(empty.getName(), "");
+    empty.setName("x");
+    EXPECT_EQ(empty.getRoot(), nullptr);
+    EXPECT_EQ(empty.findRoot("x", true), nullptr);
+    Tree named("doc");
+    EXPECT_EQ(named.getName(), "doc");
+    EXPECT_EQ(named.getCurrentNode(), nullptr);
+    EXPECT_TRUE(named.getRoot()->getChildren().empty());
+}
+
+TEST(Tree, OpenAndCloseMoveTheCurrentNode) {
+    Tree tree;
+    Data* root = tree.open("doc", false);
+    EXPECT_EQ(root, tree.getRoot());
+    EXPECT_EQ(root->getName(), "doc");
+    Data* child = tree.open("doc", false);
+    EXPECT_EQ(child->getParent(), root) << "a second open builds a child of that name";
+    tree.close();
+    EXPECT_EQ(tree.getCurrentNode(), root);
+    EXPECT_EQ(tree.open("doc", false), child) << "the first child of that name";
+    tree.close();
+    EXPECT_NE(tree.open("doc", true), child) << "forceNew appends another";
+    tree.close();
+    tree.close();
+    EXPECT_EQ(tree.getCurrentNode(), nullptr) << "closing at the root leaves no current node";
+    tree.setValue(1.5, "%g");  // no current node: nothing happens
+    EXPECT_EQ(root->getData(), "");
+    EXPECT_EQ(tree.open("doc", true), root) << "the root is found again by name";
+    tree.close();
+    tree.close();
+    EXPECT_EQ(tree.getCurrentNode(), root) << "closing without a current node lands on the root";
+    EXPECT_EQ(root->getChildren().size(), 2u);
+
+    Tree other("root");
+    EXPECT_EQ(other.open("x", false)->getParent(), other.getRoot())
+        << "a root of another name becomes current and gets the child";
+}
+
+TEST(Tree, ForwardersActOnTheCurrentNodeOrTheRoot) {
+    Tree tree("doc");
+    EXPECT_EQ(tree.findAttribute("a"), nullptr);
+    tree.setAttribute("a", 1.5);  // no current node
+    EXPECT_TRUE(tree.getRoot()->getAttributes().empty());
+    Data* item = tree.open("doc", false);
+    tree.open("item", false);
+    item = tree.getCurrentNode();
+    tree.setValue(2.25, "%8.3f");
+    tree.setAttribute("a", -0.0);
+    tree.setAttribute("b", 1.0 / 3.0, "%.2f");
+    EXPECT_EQ(item->getData(), "2.250");
+    EXPECT_EQ(tree.findAttribute("a")->getData(), "0");
+    EXPECT_EQ(tree.findAttribute("b")->getData(), "0.33");
+    item->createChild("x");
+    item->createChild("y");
+    tree.remove("x");
+    EXPECT_EQ(item->getChildren().size(), 1u);
+    tree.flush();
+    EXPECT_TRUE(item->getChildren().empty());
+    EXPECT_TRUE(item->getAttributes().empty());
+    tree.setName("renamed");
+    EXPECT_EQ(tree.getName(), "renamed");
+    EXPECT_EQ(tree.findRoot("item", true), item);
+    EXPECT_EQ(tree.findRoot("item", false), item);
+    tree.flushRoot();
+    EXPECT_TRUE(tree.getRoot()->getChildren().empty());
+    tree.setIndent("    ");  // accepted and ignored
+}
+
+TEST(Tree, RootOwnershipFollowsSetRootAndCreateRoot) {
+    Tree tree("first");
+    Data* first = tree.getRoot();
+    Data* adopted = new Data("adopted");
+    tree.setRoot(adopted);
+    EXPECT_EQ(tree.getRoot(), adopted);
+    delete first;  // handed back to the caller
+    tree.setCurrentNode(adopted);
+    Data* created = tree.createRoot("created");
+    EXPECT_EQ(created->getName(), "created");
+    EXPECT_EQ(tree.getCurrentNode(), nullptr) << "it lay in the destroyed root";
+}
+
+TEST(Tree, CopyFromGoesThroughTheText) {
+    Tree source("src");
+    source.setEncodeSkip(VelXmlN::EncodeSkipAmpersand);
+    Data* item = source.getRoot()->createChild("item");
+    item->setDataPlain("  padded  ");
+    item->setAttribute("flag", 1, false);
+    item->setSelect(true);
+    item->setPointer(&source);
+    Tree copy;
+    copy.copyFrom(source);
+    EXPECT_EQ(describe(copy.getRoot()), "src{}\"\"[item{flag=\"1\" }\"padded\"[],]");
+    const Data* copied = copy.getRoot()->getChildren()[0];
+    EXPECT_TRUE(copied->getAttributes()[0]->getEntityFlag());
+    EXPECT_FALSE(copied->getSelect());
+    EXPECT_EQ(copied->getPointer(), nullptr);
+    EXPECT_EQ(copy.getEncodeSkip(), VelXmlN::EncodeSkipNone) << "encode skip is not copied";
+
+    Tree empty;
+    copy.copyFrom(empty);
+    EXPECT_EQ(copy.getName(), "src") << "a tree without root changes nothing";
+
+    Tree broken("bad name");
+    EXPECT_THROW(copy.copyFrom(broken), CXMLException);
+    EXPECT_EQ(copy.getName(), "src");
+
+    copy.copyFrom(copy);
+    EXPECT_EQ(describe(copy.getRoot()), "src{}\"\"[item{flag=\"1\" }\"padded\"[],]");
+}
+
+TEST(Tree, OutputFilesOpenTruncatedAndBinary) {
+    EXPECT_EQ(Tree::getOFStreamOpenMode(),
+              static_cast<int>(std::ios_base::out | std::ios_base::binary));
+    TempFolder folder;
+    const std::string path = folder.file("out.xml");
+    testing_support::writeFile(path, std::string(1000, 'x'));
+    Tree tree("r");
+    tree.getRoot()->createChild("c");
+    {
+        std::ofstream out(path, static_cast<std::ios_base::openmode>(Tree::getOFStreamOpenMode()));
+        tree.putToStream(out);
+    }
+    EXPECT_EQ(readFile(path),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<r>\r\n\t<c/>\r\n</r>\r\n");
+    std::ifstream in(path);
+    Tree back(in);
+    EXPECT_EQ(describe(back.getRoot()), describe(tree.getRoot()));
+}

@@ -1,0 +1,124 @@
+// Small helpers shared by the test suites: data files, temporary folders, the code-page guard and
+// a canonical text form of element trees for comparisons.
+#ifndef VELXMLN_TESTS_SUPPORT_TESTSUPPORT_H
+#define VELXMLN_TESTS_SUPPORT_TESTSUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include <VelXmlN/CodePage.h>
+#include <VelXmlN/Data.h>
+#include <VelXmlN/kasxmln.h>
+
+namespace testing_support {
+
+/// The path of a file in tests/data.
+inline std::string dataPath(const std::string& name) {
+    std::string here = __FILE__;
+    return here.substr(0, here.rfind("/support/")) + "/data/" + name;
+}
+
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+/// A fresh temporary folder, removed with its files at the end of the scope.
+class TempFolder {
+  public:
+    TempFolder() {
+        char name[] = "/tmp/velxmln-test-XXXXXX";
+        const char* made = mkdtemp(name);
+        path_ = made != nullptr ? made : "/tmp";
+    }
+    ~TempFolder() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+/// Sets the narrow code page for one scope and restores the previous one.
+class CodePageScope {
+  public:
+    explicit CodePageScope(VelXmlN::NarrowCodePage codePage)
+        : previous_(VelXmlN::getNarrowCodePage()) {
+        VelXmlN::setNarrowCodePage(codePage);
+    }
+    ~CodePageScope() { VelXmlN::setNarrowCodePage(previous_); }
+    CodePageScope(const CodePageScope&) = delete;
+    CodePageScope& operator=(const CodePageScope&) = delete;
+
+  private:
+    VelXmlN::NarrowCodePage previous_;
+};
+
+/// Every field the text of a document carries, in a form that two equal trees share:
+/// name{attribute="value" ...}"data"[children].
+inline void describe(const VelXmlN::Data& element, std::string& out) {
+    out += element.getName() + "{";
+    for (const VelXmlN::AttributeData* attribute : element.getAttributes()) {
+        out += attribute->getName() + "=\"" + attribute->getData() + "\" ";
+    }
+    out += "}\"" + element.getData() + "\"[";
+    for (const VelXmlN::Data* child : element.getChildren()) {
+        describe(*child, out);
+        out += ",";
+    }
+    out += "]";
+}
+
+inline std::string describe(const VelXmlN::Data* element) {
+    std::string out;
+    if (element != nullptr) {
+        describe(*element, out);
+    }
+    return out;
+}
+
+/// Shows control characters and bytes above 0x7E as \xNN, so failures print readably.
+inline std::string visible(const std::string& bytes) {
+    std::string out;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte > 0x7E) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+            out += hex;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace testing_support
+
+/// Expects `statement` to throw kasxmln::CXMLException with the given numbers and message text.
+#define EXPECT_XML_THROW(statement, code, detail, text)                         \
+    do {                                                                        \
+        try {                                                                   \
+            statement;                                                          \
+            ADD_FAILURE() << "no CXMLException from " #statement;               \
+        } catch (const kasxmln::CXMLException& thrown) {                        \
+            EXPECT_EQ(thrown.GetCode(), (code));                                \
+            EXPECT_EQ(thrown.GetDetail(), static_cast<unsigned>(detail));       \
+            EXPECT_EQ(std::string(thrown.GetMessageText()), std::string(text)); \
+        }                                                                       \
+    } while (false)
+
+#endif
