@@ -24,7 +24,10 @@ sanitize: deps
 	cmake --build $(SANITIZE) -j $(JOBS)
 
 demo: release
+	@echo "== build a tree and set typed values"
 	$(RELEASE)/examples/example_elements
+	@echo "== read examples/data/plant.xml and write it back"
+	$(RELEASE)/examples/example_roundtrip examples/data/plant.xml
 
 test-release: release
 	cd $(RELEASE) && ctest $(CTEST_FLAGS)
