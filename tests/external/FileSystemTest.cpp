@@ -105,49 +105,6 @@ TEST(FileSystem, MoveReplacesAtomicallyAndKeepsTheTargetsPermissions) {
     }
 }
 
-TEST(FileSystem, MoveToAnotherFileSystemReportsCrossDevice) {
-    ScratchFolder scratch;
-    const auto other = testsupport::folderOnOtherFileSystem(scratch.path());
-    if (!other) {
-        GTEST_SKIP() << "no second file system on this machine";
-    }
-    ScratchFolder elsewhere(*other);
-    writeFile(scratch / "from", "data");
-    FileError error;
-    EXPECT_FALSE(moveFile(scratch / "from", elsewhere / "to", error));
-    EXPECT_EQ(error.code, EXDEV);
-    EXPECT_TRUE(error.crossDevice);
-    EXPECT_TRUE(fileExists(scratch / "from"));
-    EXPECT_FALSE(fileExists(elsewhere / "to"));
-}
-
-TEST(FileSystem, CopyRemoveExistsAndFlush) {
-    ScratchFolder scratch;
-    const std::string big(200000, 'b');
-    writeFile(scratch / "a", big);
-    writeFile(scratch / "b", std::string(300000, 'x'));
-    FileError error;
-    ASSERT_TRUE(copyFile(scratch / "a", scratch / "b", error));
-    EXPECT_EQ(readFile(scratch / "b"), big) << "the copy truncates a longer target";
-    EXPECT_TRUE(flushToDisk(scratch / "b", error));
-
-    EXPECT_FALSE(copyFile(scratch / "none", scratch / "b", error));
-    EXPECT_EQ(error.message, "cannot copy '" + (scratch / "none") + "' to '" + (scratch / "b") +
-                                 "': " + reason(ENOENT));
-    EXPECT_FALSE(copyFile(scratch.path(), scratch / "c", error));
-    EXPECT_EQ(error.code, EISDIR);
-
-    EXPECT_TRUE(fileExists(scratch.path()));
-    EXPECT_TRUE(isFolder(scratch.path()));
-    EXPECT_FALSE(isFolder(scratch / "a"));
-    ASSERT_TRUE(removeFile(scratch / "a", error));
-    EXPECT_FALSE(fileExists(scratch / "a"));
-    EXPECT_FALSE(removeFile(scratch / "a", error));
-    EXPECT_EQ(error.message, "cannot delete '" + (scratch / "a") + "': " + reason(ENOENT));
-    EXPECT_FALSE(flushToDisk(scratch / "a", error));
-    EXPECT_EQ(error.message, "cannot flush '" + (scratch / "a") + "' to disk: " + reason(ENOENT));
-}
-
 TEST(FileSystem, ParentFolderAndShortPath) {
     EXPECT_EQ(parentFolder("/data/out/a.xml"), "/data/out");
     EXPECT_EQ(parentFolder("out//a.xml"), "out");

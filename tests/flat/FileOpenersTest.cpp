@@ -79,7 +79,6 @@ TEST_F(FileOpeners, ReplacesTheTargetAsAWholeAndLeavesNoTemporaryFile) {
         EXPECT_TRUE(writer.finish()) << writer.error();
         EXPECT_TRUE(writer.finish()) << "a second finish gives the same answer";
         EXPECT_EQ(writer.stream(), nullptr);
-        EXPECT_EQ(writer.error(), "");
     }
     EXPECT_EQ(readFile(target), "new");
     EXPECT_EQ(leftovers(), Names{});
@@ -99,11 +98,6 @@ TEST_F(FileOpeners, AppendModeStartsFromTheOldContents) {
     *writer.stream() << "line 2\n";
     EXPECT_TRUE(writer.finish());
     EXPECT_EQ(readFile(target), "line 1\nline 2\n");
-
-    TempFileWriter fresh(out + "/new.txt", std::ios_base::app);
-    *fresh.stream() << "only";
-    EXPECT_TRUE(fresh.finish());
-    EXPECT_EQ(readFile(out + "/new.txt"), "only");
     EXPECT_EQ(leftovers(), Names{});
 }
 
@@ -292,8 +286,10 @@ TEST_F(FileOpeners, KilledWriterLeavesTheOldOrTheWholeNewFile) {
 
 TEST_F(FileOpeners, InputFileIsOpenedWithOneRetry) {
     writeFile(target, "<a/>");
-    static int shortPathCalls = 0;
+    static int shortPathCalls;
     static std::string shortForm;
+    shortPathCalls = 0;
+    shortForm.clear();
     const auto recordShortPath = [](const std::string&, std::string& shortPath) {
         ++shortPathCalls;
         shortPath = shortForm;
@@ -319,16 +315,9 @@ TEST_F(FileOpeners, InputFileIsOpenedWithOneRetry) {
     EXPECT_FALSE(missing->good());
     EXPECT_FALSE(openInputFile(out + "/missing.xml")->good());
     EXPECT_FALSE(openInputFile(out)->good()) << "a folder is no input file";
-}
 
-TEST_F(FileOpeners, InputLineEndsReachTheReaderUnchanged) {
-    // POSIX text mode translates nothing; the XML reader folds CR LF into LF itself.
-    writeFile(out + "/crlf.xml", "<a>\r\n<b/>\r\n</a>\r\n");
-    writeFile(out + "/lf.xml", "<a>\n<b/>\n</a>\n");
-    for (const char* name : {"/crlf.xml", "/lf.xml"}) {
-        auto in = openInputFile(out + name);
-        const std::string bytes((std::istreambuf_iterator<char>(*in)),
-                                std::istreambuf_iterator<char>());
-        EXPECT_EQ(bytes, readFile(out + name));
-    }
+    // POSIX text mode translates nothing: CR LF reaches the XML reader, which folds it into LF.
+    writeFile(target, "<a>\r\n<b/>\r\n</a>\r\n");
+    auto crlf = openInputFile(target);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(*crlf), {}), "<a>\r\n<b/>\r\n</a>\r\n");
 }
