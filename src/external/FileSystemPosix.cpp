@@ -5,11 +5,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -120,10 +120,8 @@ void syncFolder(const std::string& folder) {
 // randomness, is what makes the name safe.
 std::string uniqueSuffix() {
     static std::atomic<std::uint64_t> counter{0};
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    std::uint64_t x = static_cast<std::uint64_t>(now.tv_nsec) ^
-                      (static_cast<std::uint64_t>(now.tv_sec) << 20) ^
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    std::uint64_t x = static_cast<std::uint64_t>(now) ^
                       (static_cast<std::uint64_t>(::getpid()) << 40) ^
                       (counter.fetch_add(1) * 0x9E3779B97F4A7C15ULL);
     // splitmix64 finaliser: spreads the bits so that consecutive calls differ everywhere.
