@@ -23,5 +23,6 @@
 #include <VelXmlN/ExchangeXml.h>
 #include <VelXmlN/Tree.h>
 #include <VelXmlN/XmlNode.h>
+#include <VelXmlN/XPathNavigator.h>
 
 #endif

@@ -73,6 +73,15 @@ std::string unsignedText(unsigned long long value) {
 }
 
 std::string doubleText(double value) {
+    // Whole numbers below 2^63 have at most 19 digits, so %.20g writes them exactly as integers;
+    // they are common in documents and much cheaper to print that way.
+    constexpr double kIntegerLimit = 9223372036854775808.0;
+    if (std::trunc(value) == value && std::fabs(value) < kIntegerLimit) {
+        if (value == 0.0) {
+            return std::signbit(value) ? "-0" : "0";
+        }
+        return integerText(static_cast<long long>(value));
+    }
     // %.20g needs at most a sign, 20 digits, a point and "e-308", or "0.000" before 20 digits.
     char buffer[64];
     const auto result =
