@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "document/XmlTextNode.h"
+#include "external/NodeAccess.h"
 #include "external/NodeSave.h"
 
 namespace VelXmlN {
@@ -13,8 +14,13 @@ namespace {
 using kasxmln::CXMLAttribut;
 using kasxmln::CXMLNode;
 
-// The slot of `child` in the parent's child array, or null.
+// The slot of `child` in the parent's child array, or null. An appended child is found at the
+// end at once: searching from the front made writing a wide element quadratic.
 CXMLNode** findSlot(CXMLNode& parent, const CXMLNode* child) {
+    CXMLNode** last = kasxmln::detail::NodeAccess::lastChildSlot(parent);
+    if (last != nullptr && *last == child) {
+        return last;
+    }
     for (CXMLNode** slot = parent.GetChildren(); *slot != nullptr; ++slot) {
         if (*slot == child) {
             return slot;

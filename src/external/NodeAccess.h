@@ -53,6 +53,11 @@ struct NodeAccess {
         child.release();
     }
 
+    /// The slot of the last child in the child array; null when there are no children.
+    static CXMLNode** lastChildSlot(CXMLNode& node) noexcept {
+        return node.children_.size() < 2 ? nullptr : &node.children_[node.children_.size() - 2];
+    }
+
     /// Makes room for `count` attributes, so that appending them cannot fail halfway.
     static void reserveAttributes(CXMLNode& node, std::size_t count) {
         node.attributes_.reserve(node.attributes_.size() + count + 1);
