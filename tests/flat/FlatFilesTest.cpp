@@ -186,7 +186,15 @@ TEST_F(FlatFiles, DocumentThatCannotBeWrittenThrowsAndLeavesTheTarget) {
     EXPECT_EQ(leftovers(), Names{});
 
     const int root = VELXMLN_Get_Root_Tag(tree);
-    VELXMLN_Set_Attribute(root, "1st", "an attribute name may not start with a digit");
+    const int bad = VELXMLN_Add_Child_Tag(root, "1st");
+    EXPECT_THROW(VELXMLN_Write_Tree(tree, target.c_str()), kasxmln::CXMLException);
+    EXPECT_EQ(readFile(target), kOld);
+    EXPECT_EQ(leftovers(), Names{});
+
+    // Attribute names are checked as well.
+    VELXMLN_Delete_Child_Tag(root, "1st");
+    EXPECT_EQ(VELXMLN_Get_Int(bad), 0);
+    VELXMLN_Set_Attribute(root, "a b", "x");
     EXPECT_THROW(VELXMLN_Write_Tree(tree, target.c_str()), kasxmln::CXMLException);
     EXPECT_EQ(readFile(target), kOld);
     EXPECT_EQ(leftovers(), Names{});
