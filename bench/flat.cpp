@@ -134,7 +134,7 @@ const std::string& bigText() {
             item->setAttribute("kind", std::string("pump & valve"));
             item->setAttribute("power", i * 0.37);
             item->createChild("value")->setData(i * 1.5);
-            item->createChild("note")->setData(std::string("inspected <ok>"));
+            item->createChild("note")->setData(std::string("checked <ok>"));
         }
         std::ostringstream out(std::ios_base::out | std::ios_base::binary);
         made.putToStream(out);
