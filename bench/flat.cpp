@@ -128,7 +128,7 @@ BENCHMARK(BM_HandlesSecondWalk)
 const std::string& bigText() {
     static const std::string text = [] {
         Tree made("plant");
-        for (int i = 0; i < 330000; ++i) {
+        for (int i = 0; i < 334000; ++i) {
             Data* item = made.getRoot()->createChild("item");
             item->setAttribute("id", i);
             item->setAttribute("kind", std::string("pump & valve"));
