@@ -99,7 +99,8 @@ bool fillElement(Data& target, CXMLNode& node, bool release) {
         }
         return false;
     }
-    std::size_t count = 2;
+    // children[1] may be the terminator already (one element child): count from there.
+    std::size_t count = 1;
     while (children[count] != nullptr) {
         ++count;
     }

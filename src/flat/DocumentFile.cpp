@@ -1,0 +1,29 @@
+#include "flat/DocumentFile.h"
+
+#include "flat/FileOpeners.h"
+
+#include <fstream>
+#include <ios>
+
+namespace VelXmlN {
+namespace detail {
+
+bool writeDocument(const Tree& document, const std::string& fileName) {
+    TempFileWriter writer(fileName, std::ios_base::out | std::ios_base::binary);
+    std::ofstream* stream = writer.stream();
+    if (stream == nullptr || !stream->good()) {
+        return writer.finish();
+    }
+    try {
+        document.putToStream(*stream);
+    } catch (...) {
+        // Half a document must never replace the file; the writer's destructor removes the
+        // temporary file before the exception reaches the caller.
+        writer.abandon();
+        throw;
+    }
+    return writer.finish();
+}
+
+}  // namespace detail
+}  // namespace VelXmlN

@@ -1,0 +1,119 @@
+// The POSIX side of the file functions: unique files, moves, copies and the messages of failures.
+#include "external/FileSystem.h"
+#include "support/ScratchFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <set>
+#include <string>
+
+using namespace VelXmlN::platform;
+using testsupport::readFile;
+using testsupport::ScratchFolder;
+using testsupport::writeFile;
+
+namespace {
+
+mode_t permissionsOf(const std::string& path) {
+    struct stat status {};
+    stat(path.c_str(), &status);
+    return status.st_mode & 07777;
+}
+
+std::string reason(int code) {
+    return std::strerror(code);
+}
+
+}  // namespace
+
+TEST(FileSystem, TemporaryFolderFollowsTmpdir) {
+    std::string folder;
+    FileError error;
+    {
+        testsupport::ScopedEnvironment tmpdir("TMPDIR", "/some/where");
+        ASSERT_TRUE(temporaryFolder(folder, error));
+        EXPECT_EQ(folder, "/some/where");
+    }
+    for (const char* unset : {static_cast<const char*>(nullptr), ""}) {
+        testsupport::ScopedEnvironment tmpdir("TMPDIR", unset);
+        ASSERT_TRUE(temporaryFolder(folder, error));
+        EXPECT_EQ(folder, "/tmp");
+    }
+    const std::string tooLong(5000, 'x');
+    testsupport::ScopedEnvironment tmpdir("TMPDIR", tooLong.c_str());
+    EXPECT_FALSE(temporaryFolder(folder, error));
+    EXPECT_EQ(error.code, ENAMETOOLONG);
+}
+
+TEST(FileSystem, UniqueFilesAreNewEmptyAndPrefixed) {
+    ScratchFolder scratch;
+    const mode_t oldMask = umask(027);
+    std::set<std::string> names;
+    FileError error;
+    for (int i = 0; i < 200; ++i) {
+        std::string created;
+        ASSERT_TRUE(createUniqueFile(scratch.path() + "/", "velofstream", created, error));
+        EXPECT_EQ(created.rfind(scratch.path() + "/velofstream", 0), 0u) << created;
+        EXPECT_EQ(created.size(), scratch.path().size() + 1 + 11 + 6);
+        EXPECT_EQ(readFile(created), "");
+        EXPECT_EQ(permissionsOf(created), 0640u) << "a plain new file's permissions";
+        names.insert(created);
+    }
+    umask(oldMask);
+    EXPECT_EQ(names.size(), 200u);
+
+    std::string created = "unchanged";
+    EXPECT_FALSE(createUniqueFile(scratch / "missing", "velofstream", created, error));
+    EXPECT_EQ(created, "unchanged");
+    EXPECT_EQ(error.code, ENOENT);
+    EXPECT_EQ(error.message, "cannot create a temporary file in '" + (scratch / "missing") +
+                                 "': " + reason(ENOENT));
+}
+
+TEST(FileSystem, MoveReplacesAtomicallyAndKeepsTheTargetsPermissions) {
+    ScratchFolder scratch;
+    const std::string from = scratch / "from";
+    const std::string to = scratch / "to";
+    writeFile(from, "new");
+    writeFile(to, "old contents");
+    chmod(to.c_str(), 0604);
+    FileError error;
+    ASSERT_TRUE(moveFile(from, to, error)) << error.message;
+    EXPECT_EQ(readFile(to), "new");
+    EXPECT_FALSE(fileExists(from));
+    EXPECT_EQ(permissionsOf(to), 0604u);
+
+    EXPECT_FALSE(moveFile(from, to, error));
+    EXPECT_EQ(error.code, ENOENT);
+    EXPECT_FALSE(error.crossDevice);
+    EXPECT_EQ(error.message, "cannot move '" + from + "' to '" + to + "': " + reason(ENOENT));
+    EXPECT_EQ(readFile(to), "new");
+
+    writeFile(from, "x");
+    EXPECT_FALSE(moveFile(from, scratch.path(), error)) << "a folder is not replaced";
+    EXPECT_TRUE(isFolder(scratch.path()));
+
+    if (geteuid() != 0) {
+        chmod(to.c_str(), 0444);
+        EXPECT_FALSE(moveFile(from, to, error));
+        EXPECT_EQ(error.message, "cannot replace '" + to + "': " + reason(EACCES));
+        EXPECT_EQ(readFile(to), "new");
+    }
+}
+
+TEST(FileSystem, ParentFolderAndShortPath) {
+    EXPECT_EQ(parentFolder("/data/out/a.xml"), "/data/out");
+    EXPECT_EQ(parentFolder("out//a.xml"), "out");
+    EXPECT_EQ(parentFolder("/a.xml"), "/");
+    EXPECT_EQ(parentFolder("//a.xml"), "/");
+    EXPECT_EQ(parentFolder("a.xml"), ".");
+    EXPECT_EQ(parentFolder(""), ".");
+
+    std::string shortPath = "unchanged";
+    EXPECT_FALSE(shortPathName("/tmp", shortPath));
+    EXPECT_EQ(shortPath, "unchanged");
+}

@@ -1,0 +1,271 @@
+// Writing documents to files through both flat families: a target is replaced by a whole new
+// document or left exactly as it was, whatever goes wrong, and no temporary file stays behind.
+#include <VelXmlN/velxmln.h>
+
+#include <VelXmlN/kasxmln.h>
+
+#include "support/ScratchFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+using testsupport::readFile;
+using testsupport::ScratchFolder;
+using testsupport::writeFile;
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+const std::string kOld = "old contents\n";
+
+// A temporary folder (TMPDIR) and an output folder inside a fresh scratch folder, so that
+// leftovers of either kind can be counted; a current document and a handle document to write.
+class FlatFiles : public ::testing::Test {
+  protected:
+    FlatFiles() : tmp(scratch / "tmp"), out(scratch / "out"), target(out + "/doc.xml") {
+        mkdir(tmp.c_str(), 0777);
+        mkdir(out.c_str(), 0777);
+        VELXMLN_Stop();
+        VELXMLN_Open("doc");
+        VELXMLN_SetAttributeInt("n", 1);
+        tree = VELXMLN_Get_Tree("FlatFiles");
+        const int root = VELXMLN_Create_Root_Tag(tree, "tree");
+        VELXMLN_Set_Text(VELXMLN_Add_Child_Tag(root, "item"), "text");
+        writeFile(target, kOld);
+    }
+    ~FlatFiles() override {
+        VELXMLN_Stop();
+        VELXMLN_Delete_Tree(tree);
+    }
+
+    Names leftovers() const {
+        Names names = testsupport::namesStartingWith(tmp, "velofstream");
+        for (const std::string& name : testsupport::namesStartingWith(out, "velofstream")) {
+            names.push_back(name);
+        }
+        return names;
+    }
+
+    // Writes with both families; expects the target to stay as it was and nothing left behind.
+    void expectNoWrite(const std::string& file, const std::optional<std::string>& before) {
+        EXPECT_EQ(VELXMLN_WriteFile(file.c_str()), 0) << file;
+        EXPECT_EQ(contents(file), before);
+        VELXMLN_Write_Tree(tree, file.c_str());
+        EXPECT_EQ(contents(file), before);
+        EXPECT_EQ(leftovers(), Names{});
+    }
+
+    // The bytes of a file; nothing for a missing file or a folder.
+    static std::optional<std::string> contents(const std::string& path) {
+        return std::filesystem::is_directory(path) ? std::nullopt : readFile(path);
+    }
+
+    ScratchFolder scratch;
+    std::string tmp, out, target;
+    testsupport::ScopedEnvironment tmpdir{"TMPDIR", tmp.c_str()};
+    int tree = -1;
+};
+
+const std::string kHeader = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+
+// Runs `body` in a child process and returns its exit status (-1 when it did not exit).
+int inChild(const std::function<int()>& body) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        _exit(body());
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A document of `count` items with a few attributes and texts each, in the handle table.
+int bigTree(const char* name, int count) {
+    const int tree = VELXMLN_Get_Tree(name);
+    const int root = VELXMLN_Create_Root_Tag(tree, "big");
+    for (int i = 0; i < count; ++i) {
+        const int item = VELXMLN_Add_Child_Tag(root, "item");
+        VELXMLN_Set_Attribute_Int(item, "id", i);
+        VELXMLN_Set_Attribute(item, "kind", "a fairly ordinary attribute value");
+        VELXMLN_Set_Real(VELXMLN_Add_Child_Tag(item, "value"), i * 0.1);
+    }
+    return tree;
+}
+
+}  // namespace
+
+TEST_F(FlatFiles, WritingReplacesTheTargetAsAWhole) {
+    chmod(target.c_str(), 0640);
+    ASSERT_EQ(VELXMLN_WriteFile(target.c_str()), 1);
+    EXPECT_EQ(readFile(target), kHeader + "<doc n=\"1\"/>\r\n");
+    struct stat status {};
+    stat(target.c_str(), &status);
+    EXPECT_EQ(status.st_mode & 0777, 0640u) << "the replaced file keeps its permissions";
+
+    VELXMLN_Write_Tree(tree, target.c_str());
+    EXPECT_EQ(readFile(target), kHeader + "<tree>\r\n\t<item>text</item>\r\n</tree>\r\n");
+    const std::string fresh = out + "/fresh.xml";
+    VELXMLN_Write_Tree(tree, fresh.c_str());
+    EXPECT_EQ(readFile(fresh), readFile(target));
+    EXPECT_EQ(leftovers(), Names{});
+
+    // A document without a root is written as an empty file.
+    const int empty = VELXMLN_Get_Tree("FlatFiles empty");
+    VELXMLN_Write_Tree(empty, fresh.c_str());
+    EXPECT_EQ(readFile(fresh), "");
+    VELXMLN_Delete_Tree(empty);
+
+    EXPECT_EQ(VELXMLN_WriteFile(nullptr), 0);
+    VELXMLN_Write_Tree(tree, nullptr);
+    VELXMLN_Stop();
+    EXPECT_EQ(VELXMLN_WriteFile(target.c_str()), 0) << "no current document";
+}
+
+TEST_F(FlatFiles, UnusableTemporaryFolderLeavesTheTargetUntouched) {
+    const std::string plainFile = scratch / "plain";
+    writeFile(plainFile, "");
+    for (const std::string& folder : {scratch / "missing", plainFile}) {
+        testsupport::ScopedEnvironment unusable("TMPDIR", folder.c_str());
+        expectNoWrite(target, kOld);
+    }
+}
+
+TEST_F(FlatFiles, TargetsThatCannotBeWrittenStayAsTheyWere) {
+    expectNoWrite(scratch / "missing/doc.xml", std::nullopt);
+    EXPECT_FALSE(std::filesystem::exists(scratch / "missing"));
+    expectNoWrite(out, std::nullopt);
+    EXPECT_TRUE(std::filesystem::is_directory(out)) << "a folder is not replaced";
+}
+
+TEST_F(FlatFiles, ReadOnlyTargetIsNotReplaced) {
+    chmod(target.c_str(), 0444);
+    if (geteuid() != 0) {
+        expectNoWrite(target, kOld);
+        return;
+    }
+    // The superuser may write anything: drop to an ordinary user in a child process, in folders
+    // that user may write, so that only the target's own permission stands in the way.
+    chmod(scratch.path().c_str(), 0777);
+    chmod(tmp.c_str(), 0777);
+    chmod(out.c_str(), 0777);
+    EXPECT_EQ(inChild([this] {
+                  if (setgid(65534) != 0 || setuid(65534) != 0) {
+                      return 10;
+                  }
+                  if (VELXMLN_WriteFile(target.c_str()) != 0) {
+                      return 11;
+                  }
+                  VELXMLN_Write_Tree(tree, target.c_str());
+                  return 0;
+              }),
+              0);
+    EXPECT_EQ(readFile(target), kOld);
+    EXPECT_EQ(leftovers(), Names{});
+}
+
+TEST_F(FlatFiles, DocumentThatCannotBeWrittenThrowsAndLeavesTheTarget) {
+    VELXMLN_Open("child");
+    VELXMLN_Close();
+    VELXMLN_Open("bad name");
+    EXPECT_THROW(VELXMLN_WriteFile(target.c_str()), kasxmln::CXMLException);
+    EXPECT_EQ(readFile(target), kOld);
+    EXPECT_EQ(leftovers(), Names{});
+
+    const int root = VELXMLN_Get_Root_Tag(tree);
+    const int bad = VELXMLN_Add_Child_Tag(root, "1st");
+    EXPECT_THROW(VELXMLN_Write_Tree(tree, target.c_str()), kasxmln::CXMLException);
+    EXPECT_EQ(readFile(target), kOld);
+    EXPECT_EQ(leftovers(), Names{});
+
+    // Attribute names are checked as well.
+    VELXMLN_Delete_Child_Tag(root, "1st");
+    EXPECT_EQ(VELXMLN_Get_Int(bad), 0);
+    VELXMLN_Set_Attribute(root, "a b", "x");
+    EXPECT_THROW(VELXMLN_Write_Tree(tree, target.c_str()), kasxmln::CXMLException);
+    EXPECT_EQ(readFile(target), kOld);
+    EXPECT_EQ(leftovers(), Names{});
+}
+
+TEST_F(FlatFiles, FullFileSystemLeavesTheTargetExactlyAsItWas) {
+    const int big = bigTree("FlatFiles big", 20000);
+    // A file size limit makes every write past it fail as on a full disk.
+    const auto limited = [](const std::function<int()>& body) {
+        return inChild([&body] {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{64 * 1024, 64 * 1024};
+            return setrlimit(RLIMIT_FSIZE, &limit) == 0 ? body() : 10;
+        });
+    };
+    EXPECT_EQ(limited([this, big] {
+                  VELXMLN_Write_Tree(big, target.c_str());
+                  return 0;
+              }),
+              0);
+    EXPECT_EQ(readFile(target), kOld);
+    EXPECT_EQ(leftovers(), Names{});
+
+    // The current document: the same, and the result says the file was not written.
+    const std::string bigFile = out + "/big.xml";
+    VELXMLN_Write_Tree(big, bigFile.c_str());
+    ASSERT_EQ(VELXMLN_ReadFile(bigFile.c_str()), 1);
+    EXPECT_EQ(limited([this] { return VELXMLN_WriteFile(target.c_str()) == 0 ? 0 : 11; }), 0);
+    EXPECT_EQ(readFile(target), kOld);
+    EXPECT_EQ(std::filesystem::remove(bigFile), true);
+    EXPECT_EQ(leftovers(), Names{});
+    VELXMLN_Delete_Tree(big);
+}
+
+TEST_F(FlatFiles, KilledWriterLeavesTheOldOrTheWholeNewFile) {
+    const int big = bigTree("FlatFiles killed", 15000);
+    const std::string reference = scratch / "reference.xml";
+    const auto start = std::chrono::steady_clock::now();
+    VELXMLN_Write_Tree(big, reference.c_str());
+    const auto oneWrite = std::chrono::duration_cast<std::chrono::microseconds>(
+                              std::chrono::steady_clock::now() - start)
+                              .count();
+    const std::optional<std::string> fresh = readFile(reference);
+    ASSERT_TRUE(fresh);
+    ASSERT_GT(fresh->size(), 1u << 20);
+
+    std::mt19937 random(20240611);
+    // From before the first write starts to the middle of the third one.
+    std::uniform_int_distribution<long> delay(0, 5 * oneWrite / 2);
+    int sawOld = 0;
+    int sawNew = 0;
+    for (int round = 0; round < 24; ++round) {
+        writeFile(target, kOld);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            for (;;) {
+                VELXMLN_Write_Tree(big, target.c_str());
+            }
+        }
+        usleep(static_cast<useconds_t>(delay(random)));
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        const std::optional<std::string> now = readFile(target);
+        ASSERT_TRUE(now == kOld || now == fresh)
+            << "round " << round << ": a file of " << (now ? now->size() : 0) << " bytes";
+        (now == kOld ? sawOld : sawNew) += 1;
+    }
+    RecordProperty("old", sawOld);
+    RecordProperty("new", sawNew);
+    VELXMLN_Delete_Tree(big);
+}

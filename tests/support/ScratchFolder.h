@@ -1,0 +1,104 @@
+// A fresh folder per test, removed with everything in it afterwards, and small file helpers.
+#ifndef VELXMLN_TESTS_SUPPORT_SCRATCHFOLDER_H
+#define VELXMLN_TESTS_SUPPORT_SCRATCHFOLDER_H
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+class ScratchFolder {
+  public:
+    explicit ScratchFolder(const std::string& base = std::filesystem::temp_directory_path()) {
+        std::string pattern = base + "/velxmln-test-XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("cannot make a scratch folder in " + base);
+        }
+        path_ = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+inline void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios_base::binary) << bytes;
+}
+
+inline std::optional<std::string> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios_base::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Names in `folder` that begin with `prefix`, sorted.
+inline std::vector<std::string> namesStartingWith(const std::string& folder,
+                                                  const std::string& prefix) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) == 0) {
+            names.push_back(name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A writable folder on another file system than `path` (/dev/shm where it is a separate tmpfs), to
+// test moves that cannot be a rename; nothing when the machine has none.
+inline std::optional<std::string> folderOnOtherFileSystem(const std::string& path) {
+    struct stat here {};
+    struct stat there {};
+    const char* candidate = "/dev/shm";
+    if (stat(path.c_str(), &here) != 0 || stat(candidate, &there) != 0 || !S_ISDIR(there.st_mode) ||
+        here.st_dev == there.st_dev || access(candidate, W_OK) != 0) {
+        return std::nullopt;
+    }
+    return std::string(candidate);
+}
+
+// Sets an environment variable for one scope and restores the old state after it.
+class ScopedEnvironment {
+  public:
+    ScopedEnvironment(const char* name, const char* value) : name_(name) {
+        if (const char* old = getenv(name)) {
+            old_ = old;
+        }
+        value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedEnvironment() {
+        old_ ? setenv(name_.c_str(), old_->c_str(), 1) : unsetenv(name_.c_str());
+    }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+  private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+}  // namespace testsupport
+
+#endif
