@@ -24,4 +24,7 @@
 #include <VelXmlN/Tree.h>
 #include <VelXmlN/XmlNode.h>
 
+#include <VelXmlN/Sax2Interface.h>
+#include <VelXmlN/SaxInterface.h>
+
 #endif
