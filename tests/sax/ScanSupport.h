@@ -40,6 +40,7 @@ class TempFolder {
         std::filesystem::remove_all(path_, ignored);
     }
 
+    std::string folder() const { return path_.string(); }
     std::string path(const std::string& name) const { return (path_ / name).string(); }
 
     /// Writes `bytes` as the file `name` (replacing it) and returns its path.
