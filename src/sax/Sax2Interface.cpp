@@ -60,6 +60,16 @@ class ScanSource final : public xercesc::InputSource {
         if (!file) {
             return nullptr;
         }
+        // A file that opens but cannot be read (a directory) fails here, not in the parser's
+        // first read: Xerces-C's reader loses memory when an exception leaves its constructor.
+        const int first = std::getc(file.get());
+        if (first == EOF && std::ferror(file.get()) != 0) {
+            ThrowXML(xercesc::XMLPlatformUtilsException,
+                     xercesc::XMLExcepts::File_CouldNotReadFromFile);
+        }
+        if (first != EOF) {
+            std::ungetc(first, file.get());
+        }
         return new Stream(std::move(file), taken_);
     }
 
@@ -104,11 +114,12 @@ class NoExternalEntities final : public xercesc::EntityResolver {
     }
 };
 
-// The bounds that the parser does not keep by itself, set like the node library's, so that a
-// document either scanner refuses as hostile is refused by both. Text delivered beyond
-// kAmplificationThreshold units may be at most kMaxAmplification times the bytes read: more is an
-// entity-expansion bomb whose text would keep the scan busy for minutes. Both ends come out of
-// the parse as SAXParseException, so they are recorded like any exception of the parse.
+// The bounds that the parser does not keep by itself, set like the node library's so that a
+// document one scanner refuses as hostile is refused by both: the depth of elements (checked as
+// each starts) and the amplification of text. Text delivered beyond kAmplificationThreshold units
+// may be at most kMaxAmplification times the bytes read: more is an entity-expansion bomb whose
+// text would keep the scan busy for minutes. A refusal leaves the parse as SAXParseException, so
+// the scan it ends is recorded like any other that the parse ends with an exception.
 class ScanLimits : public xercesc::DefaultHandler {
   public:
     ScanLimits(const std::uint64_t& taken, const std::string& fileName)
@@ -168,11 +179,11 @@ class MySaxHandler final : public ScanLimits {
   public:
     using ScanLimits::ScanLimits;
 
-    void startElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const,
+    void startElement(const XMLCh* const, const XMLCh* const localname, const XMLCh* const qname,
                       const xercesc::Attributes& attributes) override {
         elementStack.emplace_back(localname);
         if (elementStack.size() > kasxmln::kMaxElementDepth) {
-            refuse("element '" + narrow(localname) + "' is nested deeper than the limit of " +
+            refuse("element '" + narrow(qname) + "' is nested deeper than the limit of " +
                    std::to_string(kasxmln::kMaxElementDepth) + " levels" + where());
         }
         const XMLSize_t count = attributes.getLength();
@@ -213,6 +224,9 @@ class MySaxHandler final : public ScanLimits {
 
 void configure(xercesc::SAX2XMLReader& reader) {
     using xercesc::XMLUni;
+    // The DTD-only scanner, as in the node library: schemas are never used here, and the default
+    // scanner loses the record it makes for an external DTD subset (Xerces-C 3.2.4 leaks it).
+    reader.setProperty(XMLUni::fgXercesScannerName, const_cast<XMLCh*>(XMLUni::fgDGXMLScanner));
     reader.setFeature(XMLUni::fgSAX2CoreValidation, true);
     reader.setFeature(XMLUni::fgSAX2CoreNameSpaces, true);
     // Validation runs whenever the document declares a grammar. Its reports are ignored either
