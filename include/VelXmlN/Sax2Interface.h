@@ -21,6 +21,10 @@ namespace VelXmlN {
 /// more than kasxmln::kMaxAmplification times the bytes read (beyond the first
 /// kasxmln::kAmplificationThreshold units), ends the scan like an exception of the parser.
 ///
+/// Documents that declare a DTD are validated against it (the reports are ignored): the parser
+/// then keeps about 16 bytes for every child of each open element, so for those documents memory
+/// also grows with the number of children of one element.
+///
 /// One object must not be used by two threads at once; separate objects may scan concurrently.
 class VELXMLN_API Sax2Interface {
   public:
