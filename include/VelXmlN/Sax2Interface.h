@@ -34,7 +34,7 @@ class VELXMLN_API Sax2Interface {
     /// Copies the file name and both message lists.
     Sax2Interface(Sax2Interface const& other);
 
-    /// Takes over the file name and both message lists; `other` stays usable, its contents open.
+    /// Takes over the file name and both message lists; `other` stays usable but may be empty.
     Sax2Interface(Sax2Interface&& other) noexcept;
 
     /// Copies the file name and both message lists; assigning an object to itself changes nothing.

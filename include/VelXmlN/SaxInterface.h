@@ -27,7 +27,7 @@ class VELXMLN_API SaxInterface {
     /// Copies the file name and both message lists.
     SaxInterface(SaxInterface const& other);
 
-    /// Takes over the file name and both message lists; `other` stays usable, its contents open.
+    /// Takes over the file name and both message lists; `other` stays usable but may be empty.
     SaxInterface(SaxInterface&& other) noexcept;
 
     /// Copies the file name and both message lists; assigning an object to itself changes nothing.
