@@ -24,6 +24,9 @@
 #include <VelXmlN/Tree.h>
 #include <VelXmlN/XmlNode.h>
 
+#include <VelXmlN/Sax2Interface.h>
+#include <VelXmlN/SaxInterface.h>
+
 #include <VelXmlN/XPathNavigator.h>
 
 #include <VelXmlN/AttributeIn.h>

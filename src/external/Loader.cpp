@@ -355,6 +355,10 @@ void parsePass(const SourceMaker& makeSource, bool validating, Guard& guard, Sax
     std::unique_ptr<xercesc::SAX2XMLReader> reader(
         xercesc::XMLReaderFactory::createXMLReader(&memory));
     using xercesc::XMLUni;
+    // The DTD-only scanner: without namespaces, the default scanner keeps a record of every child
+    // of each open element, so a long flat document would use memory in step with its size. This
+    // one reads DTDs exactly as the default does and keeps nothing per child.
+    reader->setProperty(XMLUni::fgXercesScannerName, const_cast<XMLCh*>(XMLUni::fgDGXMLScanner));
     // Validation runs only in the pass that looks for undeclared entities, and only when the
     // document has a type declaration (dynamic); its other reports are ignored.
     reader->setFeature(XMLUni::fgSAX2CoreValidation, validating);

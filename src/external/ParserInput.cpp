@@ -30,6 +30,15 @@ File openFile(const std::string& path) {
     if (!file) {
         throwFileError("open", path, errno);
     }
+    // A file that opens but cannot be read (a directory) fails here, not in the parser's first
+    // read: Xerces-C's reader loses memory when an exception leaves its constructor.
+    const int first = std::getc(file.get());
+    if (first == EOF && std::ferror(file.get()) != 0) {
+        throwFileError("read", path, errno);
+    }
+    if (first != EOF) {
+        std::ungetc(first, file.get());
+    }
     return file;
 }
 
