@@ -142,7 +142,7 @@ TEST(Loader, MalformedTextFailsWithWhatAndWhere) {
     EXPECT_EQ(failure("<a>&undefined;</a>"), "entity 'undefined' not found at line 1, column 15");
     EXPECT_EQ(failure("<a>\x01</a>"), "invalid character 0x1 at line 1, column 5");
     EXPECT_EQ(failure("<a b='1' b='2'/>"),
-              "attribute 'b' is already specified for element 'a' at line 1, column 12");
+              "attribute 'b' is already specified for element 'a' at line 1, column 15");
     EXPECT_EQ(failure("<a></a><b/>"),
               "comment or processing instruction expected at line 1, column 8");
     EXPECT_EQ(failure("<?xml version='1.0' encoding='no-such'?><a/>"),
