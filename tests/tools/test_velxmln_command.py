@@ -66,7 +66,7 @@ class Usage(Workspace):
 
     def test_usage_errors_are_one_line_with_status_2(self):
         for args in ([], ["bogus"], ["format"], ["select", PLANT], ["scan", PLANT, "a", "--engine", "dom"],
-                     ["format", PLANT, "--encode-skip", "8"]):
+                     ["format", PLANT, "--encode-skip", "8"], ["set", PLANT, "a", "--text", "x", "--text", "y"]):
             status, out, err = run(*args)
             self.assertEqual((status, out), (2, ""), args)
             self.assertTrue(err.startswith("velxmln: ") and err.endswith("(see velxmln --help)\n"), err)

@@ -297,9 +297,6 @@ int runSet(const SetOptions& options) {
     if (options.texts.empty() && options.attributes.empty()) {
         throw CommandError("set: nothing to change; give --text or --attr");
     }
-    if (options.texts.size() > 1) {
-        throw CommandError("set: --text may be given once");
-    }
     std::vector<std::pair<std::string, std::string>> attributes;
     for (const std::string& attribute : options.attributes) {
         const std::size_t equals = attribute.find('=');

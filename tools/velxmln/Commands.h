@@ -43,7 +43,7 @@ struct ScanOptions {
 struct SetOptions {
     std::string input;
     std::string path;
-    std::vector<std::string> texts;       ///< at most one
+    std::vector<std::string> texts;       ///< at most one (the parser allows no more)
     std::vector<std::string> attributes;  ///< NAME=VALUE
     std::string output;                   ///< empty: the input file
 };

@@ -93,9 +93,7 @@ int main(int argc, char** argv) {
         "back atomically (to IN unless -o is given).");
     setCommand->add_option("IN", set.input, "The XML file to change")->required();
     setCommand->add_option("XPATH", set.path, "The elements to change")->required();
-    setCommand->add_option("--text", set.texts, "The new text of each element")
-        ->expected(1)
-        ->take_last();
+    setCommand->add_option("--text", set.texts, "The new text of each element")->expected(1);
     setCommand->add_option("--attr", set.attributes,
                            "Set attribute NAME to VALUE (NAME=VALUE; repeatable)");
     setCommand->add_option("-o,--output", set.output, "Write to this file instead of IN");
