@@ -1,14 +1,15 @@
 # The two set-up commands of the README, and a few more for developers.
-#   make demo   install what is missing, build, run the demo
+#   make demo   install what is missing, build, run the velxmln command on the bundled samples
 #   make test   install what is missing, build and run every test (Release, then ASan+UBSan)
 #   make bench  build and run the benchmarks (Release)
+#   make docs   build the API reference with Doxygen, when it is installed
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RELEASE := build/release
 SANITIZE := build/sanitize
 BENCH := build/bench
 CTEST_FLAGS := --output-on-failure -j $(JOBS) --timeout 900
 
-.PHONY: all deps release sanitize demo test test-release test-sanitize bench format clean
+.PHONY: all deps release sanitize demo docs test test-release test-sanitize bench format clean
 
 all: release
 
@@ -24,10 +25,14 @@ sanitize: deps
 	cmake --build $(SANITIZE) -j $(JOBS)
 
 demo: release
-	@echo "== build a tree and set typed values"
-	$(RELEASE)/examples/example_elements
-	@echo "== read examples/data/plant.xml and write it back"
-	$(RELEASE)/examples/example_roundtrip examples/data/plant.xml
+	@bash scripts/demo.sh $(RELEASE)/tools/velxmln
+
+docs:
+	@if command -v doxygen >/dev/null 2>&1; then \
+	  mkdir -p build/docs && doxygen docs/Doxyfile && echo "API reference: build/docs/html/index.html"; \
+	else \
+	  echo "make docs: doxygen is not installed (apt-get install doxygen); the guide is docs/*.md"; \
+	fi
 
 test-release: release
 	cd $(RELEASE) && ctest $(CTEST_FLAGS)

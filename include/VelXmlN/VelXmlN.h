@@ -19,6 +19,7 @@
 #include <VelXmlN/AttributeData.h>
 #include <VelXmlN/Data.h>
 
+#include <VelXmlN/AtomicFile.h>
 #include <VelXmlN/EncodeSkip.h>
 #include <VelXmlN/ExchangeXml.h>
 #include <VelXmlN/Tree.h>

@@ -1,0 +1,31 @@
+#include <VelXmlN/AtomicFile.h>
+
+#include <VelXmlN/Tree.h>
+
+#include "flat/FileOpeners.h"
+
+#include <ostream>
+#include <stdexcept>
+
+namespace VelXmlN {
+
+void writeFileAtomically(const std::string& fileName,
+                         const std::function<void(std::ostream&)>& write) {
+    detail::TempFileWriter writer(
+        fileName, static_cast<std::ios_base::openmode>(Tree::getOFStreamOpenMode()));
+    if (writer.stream() == nullptr) {
+        throw std::runtime_error("cannot write '" + fileName + "': " + writer.error());
+    }
+    try {
+        write(*writer.stream());
+    } catch (...) {
+        writer.abandon();
+        writer.finish();
+        throw;
+    }
+    if (!writer.finish()) {
+        throw std::runtime_error("cannot write '" + fileName + "': " + writer.error());
+    }
+}
+
+}  // namespace VelXmlN

@@ -1,0 +1,78 @@
+// writeFileAtomically: the public face of the temporary-file writer. A target is replaced by the
+// whole new content or left exactly as it was, and no temporary file stays behind.
+#include <VelXmlN/AtomicFile.h>
+
+#include "support/ScratchFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <ostream>
+#include <stdexcept>
+#include <string>
+
+using testsupport::readFile;
+using testsupport::ScratchFolder;
+using testsupport::writeFile;
+
+namespace {
+
+class AtomicFile : public ::testing::Test {
+  protected:
+    AtomicFile() : tmp(scratch / "tmp"), target(scratch / "doc.xml") {
+        mkdir(tmp.c_str(), 0777);
+        writeFile(target, "old");
+    }
+
+    ScratchFolder scratch;
+    std::string tmp;
+    std::string target;
+    testsupport::ScopedEnvironment tmpdir{"TMPDIR", tmp.c_str()};
+};
+
+TEST_F(AtomicFile, ReplacesTheTargetWithWhatWasWrittenBytesUnchanged) {
+    VelXmlN::writeFileAtomically(target, [](std::ostream& out) { out << "new\r\nline\n"; });
+    EXPECT_EQ(readFile(target), "new\r\nline\n");
+    const std::string fresh = scratch / "fresh.xml";
+    VelXmlN::writeFileAtomically(fresh, [](std::ostream&) {});
+    EXPECT_EQ(readFile(fresh), "");
+    EXPECT_TRUE(testsupport::namesStartingWith(tmp, "velofstream").empty());
+}
+
+TEST_F(AtomicFile, AnExceptionOfTheWriterPassesOnAndLeavesTheTarget) {
+    EXPECT_THROW(VelXmlN::writeFileAtomically(target,
+                                              [](std::ostream& out) {
+                                                  out << "partial";
+                                                  throw std::logic_error("stop");
+                                              }),
+                 std::logic_error);
+    EXPECT_EQ(readFile(target), "old");
+    EXPECT_TRUE(testsupport::namesStartingWith(tmp, "velofstream").empty());
+}
+
+TEST_F(AtomicFile, AFailedStreamOrAMissingFolderThrowsWithTheFileName) {
+    try {
+        VelXmlN::writeFileAtomically(target, [](std::ostream& out) {
+            out << "half";
+            out.setstate(std::ios_base::badbit);
+        });
+        FAIL() << "no exception";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()).rfind("cannot write '" + target + "': ", 0), 0u)
+            << error.what();
+    }
+    EXPECT_EQ(readFile(target), "old");
+
+    const std::string nowhere = scratch / "no/such/folder/doc.xml";
+    try {
+        VelXmlN::writeFileAtomically(nowhere, [](std::ostream& out) { out << "x"; });
+        FAIL() << "no exception";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()).rfind("cannot write '" + nowhere + "': ", 0), 0u)
+            << error.what();
+    }
+    EXPECT_TRUE(testsupport::namesStartingWith(tmp, "velofstream").empty());
+}
+
+}  // namespace

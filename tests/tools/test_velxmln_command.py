@@ -1,0 +1,370 @@
+"""End-to-end tests of the velxmln command: every subcommand on the bundled sample documents with
+its exact output and exit status, and every kind of error.
+
+Run by ctest with VELXMLN_TOOL (the built command), VELXMLN_VERSION and VELXMLN_SOURCE_DIR set.
+"""
+import json
+import os
+import pty
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+TOOL = os.environ["VELXMLN_TOOL"]
+VERSION = os.environ["VELXMLN_VERSION"]
+SOURCE = os.environ["VELXMLN_SOURCE_DIR"]
+PLANT = os.path.join(SOURCE, "examples", "data", "plant.xml")
+REVISED = os.path.join(SOURCE, "examples", "data", "plant-revised.xml")
+ESCAPES = os.path.join(SOURCE, "tests", "tools", "data", "escapes.xml")
+EXPECTED = os.path.join(SOURCE, "tests", "tools", "expected")
+
+
+def run(*args):
+    """Runs the command; returns (exit status, standard output, standard error) as text."""
+    done = subprocess.run([TOOL, *args], capture_output=True)
+    return done.returncode, done.stdout.decode("utf-8"), done.stderr.decode("utf-8")
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class Workspace(unittest.TestCase):
+    """Gives each test a fresh temporary folder."""
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="velxmln-cli-")
+        self.addCleanup(shutil.rmtree, self.dir, True)
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def copy_of(self, source, name="copy.xml"):
+        target = self.path(name)
+        shutil.copyfile(source, target)
+        return target
+
+    def write(self, name, content):
+        target = self.path(name)
+        with open(target, "wb") as f:
+            f.write(content if isinstance(content, bytes) else content.encode("utf-8"))
+        return target
+
+    def assertResult(self, result, status, out="", err=""):
+        self.assertEqual(result, (status, out, err))
+
+
+class Usage(Workspace):
+    def test_version_and_help_on_every_subcommand(self):
+        self.assertResult(run("--version"), 0, "velxmln " + VERSION + "\n")
+        for command in ("format", "select", "diff", "scan", "set"):
+            status, out, err = run(command, "--help")
+            self.assertEqual((status, err), (0, ""), command)
+            self.assertIn("Usage: velxmln " + command + " [OPTIONS]", out)
+
+    def test_usage_errors_are_one_line_with_status_2(self):
+        for args in ([], ["bogus"], ["format"], ["select", PLANT], ["scan", PLANT, "a", "--engine", "dom"],
+                     ["format", PLANT, "--encode-skip", "8"], ["set", PLANT, "a", "--text", "x", "--text", "y"]):
+            status, out, err = run(*args)
+            self.assertEqual((status, out), (2, ""), args)
+            self.assertTrue(err.startswith("velxmln: ") and err.endswith("(see velxmln --help)\n"), err)
+            self.assertEqual(err.count("\n"), 1, err)
+
+
+class Format(Workspace):
+    def test_writes_the_library_layout_to_standard_output(self):
+        done = subprocess.run([TOOL, "format", PLANT], capture_output=True)
+        self.assertEqual((done.returncode, done.stderr), (0, b""))
+        self.assertEqual(done.stdout, read_bytes(os.path.join(EXPECTED, "plant-format.xml")))
+
+    def test_output_file_and_in_place_give_the_same_bytes(self):
+        expected = read_bytes(os.path.join(EXPECTED, "plant-format.xml"))
+        out = self.path("out.xml")
+        self.assertResult(run("format", PLANT, "-o", out), 0)
+        self.assertEqual(read_bytes(out), expected)
+        copy = self.copy_of(PLANT)
+        self.assertResult(run("format", copy, "-o", copy), 0)
+        self.assertEqual(read_bytes(copy), expected)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["copy.xml", "out.xml"])
+
+    def test_encode_skip_leaves_ampersands_of_texts_alone(self):
+        done = subprocess.run([TOOL, "format", ESCAPES, "--encode-skip", "1"], capture_output=True)
+        self.assertEqual(done.returncode, 0)
+        self.assertEqual(done.stdout,
+                         read_bytes(os.path.join(EXPECTED, "escapes-skip-ampersand.xml")))
+        plain = subprocess.run([TOOL, "format", ESCAPES], capture_output=True).stdout
+        self.assertIn(b"<entry>x &#x26;amp; y</entry>", plain)
+
+    def test_a_failed_write_leaves_the_target_as_it_was(self):
+        target = self.write("target.xml", "old")
+        missing_folder = self.path("no/such/folder/out.xml")
+        status, out, err = run("format", PLANT, "-o", missing_folder)
+        self.assertEqual((status, out), (2, ""))
+        self.assertTrue(err.startswith("velxmln: cannot write '" + missing_folder + "': "), err)
+        self.assertEqual(read_bytes(target), b"old")
+
+
+class Select(Workspace):
+    def test_prints_path_and_text_of_each_element(self):
+        self.assertResult(run("select", PLANT, "//X"), 0, "/plant/line/machine/position/X\t1.5\n"
+                          "/plant/line/machine/position/X\t4\n")
+        self.assertResult(run("select", PLANT, "plant/line[@id='1']/machine[@id='102']/position/Y"),
+                          0, "/plant/line/machine/position/Y\t0.25\n")
+        self.assertResult(run("select", PLANT, "/plant/settings/Range"), 0,
+                          "/plant/settings/Range\t\n")
+
+    def test_attribute_paths_and_count(self):
+        self.assertResult(run("select", PLANT, "plant/line/machine", "--attr", "id"), 0,
+                          "/plant/line[@id='1']/machine[@id='101']\t\n"
+                          "/plant/line[@id='1']/machine[@id='102']\t\n"
+                          "/plant/line[@id='2']/machine[@id='201']\t\n")
+        self.assertResult(run("select", PLANT, "//machine", "--count"), 0, "3\n")
+        self.assertResult(run("select", PLANT, "//nothing", "--count"), 0, "0\n")
+        self.assertResult(run("select", PLANT, "plant/line[@id='9']"), 0, "")
+
+    def test_texts_are_escaped_to_stay_on_one_line(self):
+        self.assertResult(run("select", ESCAPES, "log/entry"), 0,
+                          "/log/entry\tfirst\\nsecond\\\\third\n/log/entry\tok\n"
+                          "/log/entry\tx &amp; y\n")
+
+
+class Diff(Workspace):
+    def test_equal_documents_give_status_0_and_no_output(self):
+        formatted = self.path("formatted.xml")
+        self.assertResult(run("format", PLANT, "-o", formatted), 0)
+        self.assertResult(run("diff", PLANT, formatted), 0)
+
+    def test_each_difference_with_its_kind_and_both_paths(self):
+        self.assertResult(run("diff", PLANT, REVISED), 1,
+                          "AttributeValue\t/plant/@version\t/plant/@version\n"
+                          "AttributeCount\t/plant/line[1]\t/plant/line[1]\n"
+                          "AttributeCount\t/plant/line[1]/machine[1]/limits\t/plant/line[1]/machine[1]/limits\n"
+                          "MissingAttribute\t/plant/line[1]/machine[1]/limits\t/plant/line[1]/machine[1]/limits\n"
+                          "AttributeValue\t/plant/line[1]/machine[2]/@speed\t/plant/line[1]/machine[2]/@speed\n"
+                          "ChildCount\t/plant/line[2]\t/plant/line[2]\n"
+                          "AttributeValue\t/plant/settings/Enabled/@Value\t/plant/settings/Enabled/@Value\n")
+
+    def test_structure_only_with_an_ignored_attribute(self):
+        self.assertResult(run("diff", PLANT, REVISED, "--structure", "--ignore", "line@checked"), 1,
+                          "AttributeCount\t/plant/line[1]/machine[1]/limits\t/plant/line[1]/machine[1]/limits\n"
+                          "MissingAttribute\t/plant/line[1]/machine[1]/limits\t/plant/line[1]/machine[1]/limits\n"
+                          "ChildCount\t/plant/line[2]\t/plant/line[2]\n")
+        a = self.write("a.xml", '<r><e id="1" stamp="x">t</e></r>')
+        b = self.write("b.xml", '<r><e id="1" stamp="y">u</e></r>')
+        self.assertResult(run("diff", a, b, "--structure"), 0)
+        self.assertResult(run("diff", a, b, "--ignore", "e@stamp"), 1, "Content\t/r/e\t/r/e\n")
+
+    def test_roots_of_different_names_and_missing_children(self):
+        a = self.write("a.xml", "<r><x/><x/><y/></r>")
+        b = self.write("b.xml", "<s><x/></s>")
+        self.assertResult(run("diff", a, b), 1, "MissingChild\t/\t/\n")
+        c = self.write("c.xml", "<r><x/></r>")
+        self.assertResult(run("diff", a, c), 1,
+                          "ChildCount\t/r\t/r\nMissingChild\t/r\t/r\n")
+
+    def test_bad_ignore_rule_and_error_in_either_file_give_status_2(self):
+        for rule in ("line", "@id", "line@", "a@b@c"):
+            self.assertResult(run("diff", PLANT, REVISED, "--ignore", rule), 2, "",
+                              "velxmln: invalid --ignore '" + rule + "': expected ELEMENT@ATTRIBUTE\n")
+        missing = self.path("missing.xml")
+        self.assertResult(run("diff", PLANT, missing), 2, "",
+                          "velxmln: " + missing + ": cannot open: No such file or directory\n")
+        self.assertResult(run("diff", missing, PLANT), 2, "",
+                          "velxmln: " + missing + ": cannot open: No such file or directory\n")
+
+
+class Scan(Workspace):
+    MACHINES = ("id=101\tspeed=1.25\ttype=press\n"
+                "id=102\tspeed=0.8\ttype=lathe\n"
+                "id=201\tspeed=2\ttype=wrapper\n")
+
+    def test_both_engines_print_the_attributes_of_each_element(self):
+        for engine in ("xerces", "node"):
+            self.assertResult(run("scan", PLANT, "plant/line/machine", "--engine", engine), 0,
+                              self.MACHINES)
+        self.assertResult(run("scan", PLANT, "/plant/line/machine"), 0, self.MACHINES)
+        self.assertResult(run("scan", PLANT, "plant/settings/Range", "--json"), 0,
+                          '{"Value":"1.5 10"}\n')
+        self.assertResult(run("scan", PLANT, "plant/line/machine/position"), 0, "\n\n")
+        self.assertResult(run("scan", PLANT, "machine"), 0, "")
+
+    def test_json_lines_escape_what_json_requires(self):
+        status, out, err = run("scan", ESCAPES, "log/entry", "--json")
+        self.assertEqual((status, err), (0, ""))
+        self.assertEqual(out, '{"level":"warn","text":"tab\\tand \\"quotes\\" \\\\ back"}\n'
+                              '{"level":"info","text":"cr\\r<>"}\n{}\n')
+        self.assertEqual([json.loads(line) for line in out.splitlines()],
+                         [{"level": "warn", "text": 'tab\tand "quotes" \\ back'},
+                          {"level": "info", "text": "cr\r<>"}, {}])
+        self.assertResult(run("scan", ESCAPES, "log/entry", "--engine", "node"), 0,
+                          'level=warn\ttext=tab\\tand "quotes" \\\\ back\n'
+                          "level=info\ttext=cr\\r<>\n\n")
+
+    def test_parse_errors_of_the_scanners_go_to_standard_error(self):
+        bad = self.write("bad.xml", '<plant>\n<line id="1"/>\n<line id="2">\n</plant>')
+        self.assertResult(run("scan", bad, "plant/line"), 2, "id=1\nid=2\n",
+                          "velxmln: " + bad + ": expected end of tag 'line'\n")
+        self.assertResult(run("scan", bad, "plant/line", "--engine", "node"), 2, "",
+                          "velxmln: " + bad + ": expected end of tag 'line' at line 4, column 3 of file '"
+                          + bad + "'\n")
+        self.assertResult(run("scan", PLANT, "/"), 2, "",
+                          "velxmln: invalid scan path '/': no element name\n")
+
+
+class Set(Workspace):
+    X101 = "plant/line/machine[@id='101']/position/X"
+
+    def test_changes_text_and_attributes_in_place(self):
+        copy = self.copy_of(PLANT)
+        self.assertResult(run("set", copy, self.X101, "--text", "2.5", "--attr", "unit=mm",
+                              "--attr", "checked=yes"), 0)
+        self.assertResult(run("select", copy, self.X101), 0, "/plant/line/machine/position/X\t2.5\n")
+        self.assertResult(run("scan", copy, "plant/line/machine/position/X"), 0,
+                          "checked=yes\tunit=mm\n\n")
+        self.assertResult(run("diff", PLANT, copy), 1,
+                          "Content\t/plant/line[1]/machine[1]/position/X\t/plant/line[1]/machine[1]/position/X\n"
+                          "AttributeCount\t/plant/line[1]/machine[1]/position/X\t/plant/line[1]/machine[1]/position/X\n")
+        self.assertEqual(os.listdir(self.dir), ["copy.xml"])
+
+    def test_output_file_leaves_the_input_alone_and_all_selected_change(self):
+        copy = self.copy_of(PLANT)
+        out = self.path("out.xml")
+        self.assertResult(run("set", copy, "//machine", "--attr", "speed=0", "-o", out), 0)
+        self.assertEqual(read_bytes(copy), read_bytes(PLANT))
+        self.assertResult(run("scan", out, "plant/line/machine"), 0,
+                          "id=101\tspeed=0\ttype=press\nid=102\tspeed=0\ttype=lathe\n"
+                          "id=201\tspeed=0\ttype=wrapper\n")
+
+    def test_refusals_leave_the_file_unchanged(self):
+        copy = self.copy_of(PLANT)
+        original = read_bytes(copy)
+        cases = [
+            (["--attr", "bad name=1"], "velxmln: " + copy + ": invalid XML name 'bad name'\n"),
+            (["--attr", "=1"], "velxmln: invalid --attr '=1': expected NAME=VALUE\n"),
+            (["--attr", "speed"], "velxmln: invalid --attr 'speed': expected NAME=VALUE\n"),
+            ([], "velxmln: set: nothing to change; give --text or --attr\n"),
+        ]
+        for extra, err in cases:
+            self.assertResult(run("set", copy, "//machine", *extra), 2, "", err)
+        self.assertResult(run("set", copy, "plant/line[@id='7']", "--text", "x"), 2, "",
+                          "velxmln: " + copy + ": XPath 'plant/line[@id='7']' selects no element; "
+                          "nothing written\n")
+        self.assertEqual(read_bytes(copy), original)
+        self.assertEqual(os.listdir(self.dir), ["copy.xml"])
+
+
+class InputErrors(Workspace):
+    """Every subcommand reports a bad input file as one line naming it, with status 2."""
+
+    def commands(self, path):
+        return [["format", path], ["select", path, "//a"], ["diff", path, PLANT],
+                ["set", path, "a", "--text", "x"], ["scan", path, "a"],
+                ["scan", path, "a", "--engine", "node"]]
+
+    def check_all(self, path, err):
+        for args in self.commands(path):
+            self.assertResult(run(*args), 2, "", err)
+
+    def test_missing_file(self):
+        missing = self.path("missing.xml")
+        self.check_all(missing, "velxmln: " + missing + ": cannot open: No such file or directory\n")
+
+    def test_directory(self):
+        self.check_all(self.dir, "velxmln: " + self.dir + ": is a directory\n")
+
+    def test_unreadable_file(self):
+        if os.geteuid() != 0:
+            locked = self.write("locked.xml", "<a/>")
+            os.chmod(locked, 0)
+            self.check_all(locked, "velxmln: " + locked + ": cannot open: Permission denied\n")
+        elif os.path.exists("/proc/self/mem"):
+            # Root may open every file; this one opens but cannot be read from its start.
+            for args in (["format", "/proc/self/mem"], ["select", "/proc/self/mem", "a"]):
+                self.assertResult(run(*args), 2, "",
+                                  "velxmln: /proc/self/mem: cannot read: Input/output error\n")
+
+    def test_malformed_and_empty_documents(self):
+        bad = self.write("bad.xml", "<a>\n<b></c></a>")
+        err = "velxmln: " + bad + ": expected end of tag 'b' at line 2, column 6\n"
+        for args in self.commands(bad)[:4]:
+            self.assertResult(run(*args), 2, "", err)
+        self.assertResult(run("diff", PLANT, bad), 2, "", err)
+        empty = self.write("empty.xml", "")
+        self.assertResult(run("select", empty, "a"), 2, "",
+                          "velxmln: " + empty + ": the file holds no document\n")
+
+
+class InvalidXPath(Workspace):
+    CASES = {
+        "": "an empty path",
+        "/": "a path without an element name",
+        "//": "a path without an element name",
+        "plant//line": "'//' after the start of a path at column 7",
+        "plant/line[@id='1'": "an unterminated predicate (missing ']') at column 11",
+        "plant/line[@id='1": "an unterminated predicate value at column 16",
+        "plant/line[id='1']": "a predicate that does not start with '[@' at column 11",
+        "plant/line[@id]": "a predicate without '=' at column 11",
+        "plant/line[@='1']": "a predicate without an attribute name at column 13",
+        "plant/line[@id=1]": "a predicate value that is not in single quotes at column 16",
+        "plant/line[@id=\"1\"]": "a predicate value that is not in single quotes at column 16",
+        "plant/line[@id='1'][@name='x']": "more than one predicate in a step at column 20",
+        "plant/line[@id='1'x]": "unexpected text after a predicate value at column 19",
+        "plant/[@id='1']": "a step without an element name at column 7",
+        "plant/li=ne": "unexpected '=' in an element name at column 9",
+        "//line[@id='1']": "a predicate or quote in a '//' path at column 7",
+    }
+
+    def test_each_malformed_path_is_refused_before_the_file_is_read(self):
+        missing = self.path("missing.xml")
+        for path, problem in self.CASES.items():
+            err = "velxmln: invalid XPath '" + path + "': " + problem + "\n"
+            self.assertResult(run("select", missing, path), 2, "", err)
+            self.assertResult(run("set", missing, path, "--text", "x"), 2, "", err)
+
+    def test_valid_forms(self):
+        for path in ("plant", "/plant", "plant/", "//line/machine", "plant/line[@id='']"):
+            status, _, err = run("select", PLANT, path, "--count")
+            self.assertEqual((status, err), (0, ""), path)
+
+
+class Progress(Workspace):
+    def test_large_inputs_show_progress_only_on_a_terminal(self):
+        big = self.path("big.xml")
+        item = b'<item id="1234567" name="a reasonably long name for an item">text</item>\n'
+        count = (17 * 1024 * 1024) // len(item) + 1
+        with open(big, "wb") as f:
+            f.write(b"<items>\n")
+            f.write(item * count)
+            f.write(b"</items>\n")
+        self.assertResult(run("select", big, "items/item", "--count"), 0, str(count) + "\n")
+
+        controller, terminal = pty.openpty()
+        try:
+            done = subprocess.run([TOOL, "select", big, "items/item", "--count"],
+                                  stdout=subprocess.PIPE, stderr=terminal)
+            os.close(terminal)
+            terminal = None
+            seen = b""
+            while True:
+                try:
+                    chunk = os.read(controller, 65536)
+                except OSError:
+                    break
+                if not chunk:
+                    break
+                seen += chunk
+        finally:
+            if terminal is not None:
+                os.close(terminal)
+            os.close(controller)
+        self.assertEqual(done.returncode, 0)
+        self.assertEqual(done.stdout, (str(count) + "\n").encode())
+        text = seen.decode("utf-8")
+        self.assertIn("velxmln: reading " + big + ": 100% (17 of 17 MiB)", text)
+        self.assertIn("velxmln: read " + big + " (17 MiB), building the tree", text)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,130 @@
+// velxmln: reads, writes, selects, compares, scans and edits XML documents with the VelXmlN
+// library. Usage in README.md and `velxmln --help`.
+#include "Commands.h"
+#include "Input.h"
+#include "Text.h"
+
+#include <VelXmlN/Version.h>
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <new>
+
+namespace {
+
+using namespace velxmlncli;
+
+const char* const kOverview =
+    "Reads, writes, selects, compares, scans and edits XML documents with the VelXmlN library.\n"
+    "Errors go to standard error as one line; the exit status is then 2.";
+
+int reportError(const std::string& message) {
+    std::cerr << "velxmln: " << oneLine(message) << '\n';
+    return kExitError;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::ios_base::sync_with_stdio(false);
+
+    CLI::App app(kOverview, "velxmln");
+    app.set_version_flag("--version", "velxmln " VELXMLN_VERSION_STRING);
+    app.require_subcommand(1);
+
+    FormatOptions format;
+    CLI::App* formatCommand = app.add_subcommand(
+        "format",
+        "Read a document and write it back in the library's layout: UTF-8, CR LF line ends, one "
+        "tab per level. Writes to standard output, or replaces OUT atomically (OUT may be IN).");
+    formatCommand->add_option("IN", format.input, "The XML file to read")->required();
+    formatCommand->add_option("-o,--output", format.output, "Write to this file instead");
+    formatCommand
+        ->add_option("--encode-skip", format.encodeSkip,
+                     "Leave characters of texts below the root unescaped: 1 '&', 2 \"'\", "
+                     "4 '\"', or their sum")
+        ->check(CLI::Range(0, 7));
+
+    SelectOptions select;
+    CLI::App* selectCommand = app.add_subcommand(
+        "select",
+        "Print the elements an XPath selects, one a line: the element's path, a tab, its text.");
+    selectCommand->add_option("IN", select.input, "The XML file to read")->required();
+    selectCommand
+        ->add_option("XPATH", select.path,
+                     "A path such as plant/line[@id='1']/machine or //machine")
+        ->required();
+    selectCommand->add_option("--attr", select.attribute,
+                              "Build each path with [@NAME='value'] on the steps that have NAME");
+    selectCommand->add_flag("--count", select.count, "Print only the number of elements");
+
+    DiffOptions diff;
+    CLI::App* diffCommand = app.add_subcommand(
+        "diff",
+        "Compare two documents from their root elements down; print one line per difference: "
+        "kind, path in A, path in B. Exit status 0 when equal, 1 when different, 2 on error.");
+    diffCommand->add_option("A", diff.inputA, "The first XML file")->required();
+    diffCommand->add_option("B", diff.inputB, "The second XML file")->required();
+    diffCommand->add_flag("--structure", diff.structure,
+                          "Compare names and numbers only, not texts and attribute values");
+    diffCommand->add_option("--ignore", diff.ignores,
+                            "Ignore attribute ATTRIBUTE of elements named ELEMENT "
+                            "(ELEMENT@ATTRIBUTE; repeatable)");
+
+    ScanOptions scan;
+    CLI::App* scanCommand = app.add_subcommand(
+        "scan",
+        "Stream a file and print the attributes of the elements at PATH, one element a line, "
+        "without building a tree.");
+    scanCommand->add_option("IN", scan.input, "The XML file to scan")->required();
+    scanCommand
+        ->add_option("PATH", scan.path,
+                     "Element names from the root, separated by '/': plant/line/machine")
+        ->required();
+    scanCommand->add_option("--engine", scan.engine, "xerces (SAX2, default) or node")
+        ->check(CLI::IsMember({"xerces", "node"}));
+    scanCommand->add_flag("--json", scan.json, "Print one JSON object a line");
+
+    SetOptions set;
+    CLI::App* setCommand = app.add_subcommand(
+        "set",
+        "Change the text or attributes of the elements an XPath selects and write the document "
+        "back atomically (to IN unless -o is given).");
+    setCommand->add_option("IN", set.input, "The XML file to change")->required();
+    setCommand->add_option("XPATH", set.path, "The elements to change")->required();
+    setCommand->add_option("--text", set.texts, "The new text of each element")->expected(1);
+    setCommand->add_option("--attr", set.attributes,
+                           "Set attribute NAME to VALUE (NAME=VALUE; repeatable)");
+    setCommand->add_option("-o,--output", set.output, "Write to this file instead of IN");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& request) {
+        return app.exit(request);
+    } catch (const CLI::CallForVersion& request) {
+        return app.exit(request);
+    } catch (const CLI::ParseError& error) {
+        return reportError(std::string(error.what()) + " (see velxmln --help)");
+    }
+
+    try {
+        if (formatCommand->parsed()) {
+            return runFormat(format);
+        }
+        if (selectCommand->parsed()) {
+            return runSelect(select);
+        }
+        if (diffCommand->parsed()) {
+            return runDiff(diff);
+        }
+        if (scanCommand->parsed()) {
+            return runScan(scan);
+        }
+        return runSet(set);
+    } catch (const std::bad_alloc&) {
+        return reportError("out of memory");
+    } catch (const std::exception& error) {
+        return reportError(error.what());
+    }
+}
