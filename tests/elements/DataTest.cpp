@@ -25,7 +25,9 @@ std::string childNames(const Data& element) {
 TEST(Data, DefaultsAndConstructors) {
     Data parent("p");
     EXPECT_TRUE(Data().getEntityFlag());
-    EXPECT_TRUE(AttributeData("k", "v").getEntityFlag());
+    const AttributeData attribute("k", "v");
+    EXPECT_TRUE(attribute.getEntityFlag());
+    EXPECT_STREQ(attribute.getChar(), "v");
     Data linked("c", &parent);
     EXPECT_EQ(linked.getParent(), &parent);
     EXPECT_TRUE(parent.getChildren().empty()) << "the constructor must not link into the parent";
