@@ -121,10 +121,8 @@ TEST(ChildIn, ReadRangeOrdersBoundsAndNeedsTwoTokens) {
 }
 
 TEST(ChildIn, ReadRangePassesOnConversionErrors) {
-    EXPECT_EQ(rangeError<std::invalid_argument>("a 1"), "invalid stod argument");
     EXPECT_EQ(rangeError<std::invalid_argument>("1 b"), "invalid stod argument");
     EXPECT_EQ(rangeError<std::out_of_range>("1e999 1"), "stod argument out of range");
-    EXPECT_EQ(rangeError<std::out_of_range>("1 -1e999"), "stod argument out of range");
 
     Data parent("p");
     setting(parent, "R", "x y");

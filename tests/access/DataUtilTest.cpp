@@ -11,17 +11,19 @@ using VelXmlN::DataUtil;
 
 TEST(DataUtil, ForwardersKeepTheDefaultsOfData) {
     Data e("e");
-    e.createChild("empty");
+    e.createChild("c")->setData(std::string("2.5"));
+    e.setAttribute("a", std::string("x"));
     EXPECT_EQ(DataUtil::getAttributeDouble(&e, "missing"), 0.0);
     EXPECT_EQ(DataUtil::getAttributeInt(&e, "missing"), -1);
-    EXPECT_EQ(DataUtil::getChildDouble(&e, "empty"), 0.0);
+    EXPECT_EQ(DataUtil::getChildDouble(&e, "c"), 2.5);
     EXPECT_EQ(DataUtil::getChildInt(&e, "missing"), 0);
-    EXPECT_EQ(DataUtil::getAttributeString(&e, "missing"), "");
-    EXPECT_EQ(DataUtil::getChildString(&e, "missing"), "");
+    EXPECT_EQ(DataUtil::getAttributeString(&e, "a"), "x");
+    EXPECT_EQ(DataUtil::getChildString(&e, "c"), "2.5");
 
-    DataUtil::writeIntSet(&e, {5, -3});
+    Data f("f");
+    DataUtil::writeIntSet(&f, {5, -3});
     std::set<int> set{100};
-    DataUtil::readIntSet(&e, set);
+    DataUtil::readIntSet(&f, set);
     EXPECT_EQ(set, (std::set<int>{-3, 5, 100})) << "the set is not cleared";
 }
 

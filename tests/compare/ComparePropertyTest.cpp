@@ -1,5 +1,5 @@
-// Properties over random trees: a copy compares equal, a single change gives exactly the predicted
-// record, and the indexed pairing agrees with a plain quadratic pairing record for record.
+// Properties over random trees: after random edits (none, one or many) the indexed pairing agrees
+// record for record with a plain quadratic pairing written exactly as the rules read.
 #include <VelXmlN/AttributeExistence.h>
 #include <VelXmlN/Compare.h>
 
@@ -255,87 +255,6 @@ void mutate(Data* root, std::mt19937& random, const Shape& shape) {
 
 }  // namespace
 
-TEST(CompareProperty, CopiesCompareEqual) {
-    std::mt19937 random(7);
-    const Shape shape{4, 5, 3, {"a", "b", "c", "d"}, false};
-    for (int round = 0; round < 200; ++round) {
-        Data tree("root");
-        grow(&tree, random, shape, 0);
-        const Data copy(tree);
-        ASSERT_TRUE(Compare::areEqual(&tree, &copy)) << "round " << round;
-        ASSERT_TRUE(Compare::areEquallyStructured(&tree, &copy));
-        ASSERT_TRUE(Compare::findDifferences(&tree, &copy).empty());
-    }
-}
-
-TEST(CompareProperty, SingleChangeGivesThePredictedRecords) {
-    std::mt19937 random(11);
-    const Shape shape{4, 5, 3, {"a", "b", "c", "d"}, false};
-    int checked[4] = {0, 0, 0, 0};
-    for (int round = 0; round < 400; ++round) {
-        Data tree("root");
-        grow(&tree, random, shape, 0);
-        Data copy(tree);
-        std::vector<Data*> before, after;
-        preOrder(&tree, before);
-        preOrder(&copy, after);
-        ASSERT_EQ(before.size(), after.size());
-        const int change = round % 4;
-        std::vector<std::size_t> candidates;
-        for (std::size_t i = 0; i < after.size(); ++i) {
-            if ((change != 1 || !after[i]->getAttributes().empty()) &&
-                (change != 2 || !after[i]->getChildren().empty())) {
-                candidates.push_back(i);
-            }
-        }
-        if (candidates.empty()) {
-            continue;
-        }
-        const std::size_t k = candidates[std::uniform_int_distribution<std::size_t>(
-            0, candidates.size() - 1)(random)];
-        Data* a = before[k];
-        Data* b = after[k];
-        const bool root = k == 0;  // the elements passed in are not compared themselves
-        std::vector<Record> expected;
-        bool structural = false;
-
-        if (change == 0) {
-            b->setDataPlain(b->getData() + "!");
-            if (!root) {
-                expected = {record(a, b, DifferentItem::Content)};
-            }
-        } else if (change == 1) {
-            const std::size_t j =
-                static_cast<std::size_t>(upTo(random, 9)) % b->getAttributes().size();
-            b->getAttributes()[j]->setData(b->getAttributes()[j]->getData() + "!");
-            if (!root) {
-                expected = {record(a, a->getAttributes()[j], b, b->getAttributes()[j])};
-            }
-        } else if (change == 2) {
-            // The last child is the last of its name, so every other pairing stays.
-            Data* last = b->getChildren().back();
-            b->removeChild(last);
-            delete last;
-            expected = {record(a, b, DifferentItem::ChildCount),
-                        record(a, b, DifferentItem::MissingChild)};
-            structural = true;
-        } else {
-            b->setAttribute("added", std::string("1"));
-            if (!root) {
-                expected = {record(a, b, DifferentItem::AttributeCount)};
-                structural = true;
-            }
-        }
-        ++checked[change];
-        ASSERT_EQ(differences(&tree, &copy), expected) << "round " << round << " change " << change;
-        ASSERT_EQ(Compare::areEqual(&tree, &copy), expected.empty());
-        ASSERT_EQ(Compare::areEquallyStructured(&tree, &copy), !structural);
-    }
-    for (const int count : checked) {
-        EXPECT_GT(count, 50);
-    }
-}
-
 TEST(CompareProperty, IndexedPairingMatchesQuadraticPairing) {
     std::mt19937 random(3);
     // Few names and up to 48 children or 40 attributes, so both the scan and the index are used,
@@ -362,6 +281,10 @@ TEST(CompareProperty, IndexedPairingMatchesQuadraticPairing) {
             std::vector<Record> expected;
             Reference(true, rules, &expected).differ(left, right);
             ASSERT_EQ(differences(left, right, rules), expected) << "round " << round;
+            ASSERT_EQ(Compare::areEqual(left, right, rules), expected.empty());
+            ASSERT_EQ(Compare::areEquallyStructured(left, right, rules),
+                      Reference(false, rules, nullptr).differ(left, right) ==
+                          DifferentItem::NoDifference);
             for (const bool content : {true, false}) {
                 ASSERT_EQ(Probe::first(left, right, content, rules),
                           Reference(content, rules, nullptr).differ(left, right))

@@ -105,6 +105,20 @@ TEST(FileSystem, MoveReplacesAtomicallyAndKeepsTheTargetsPermissions) {
     }
 }
 
+TEST(FileSystem, MoveToAnotherFileSystemIsReportedAsSuch) {
+    ScratchFolder scratch;
+    const auto other = testsupport::folderOnOtherFileSystem(scratch.path());
+    if (!other) {
+        GTEST_SKIP() << "no second file system on this machine";
+    }
+    ScratchFolder elsewhere(*other);
+    writeFile(elsewhere / "from", "new");
+    FileError error;
+    EXPECT_FALSE(moveFile(elsewhere / "from", scratch / "to", error));
+    EXPECT_TRUE(error.crossDevice) << "the writer then copies next to the target";
+    EXPECT_EQ(readFile(elsewhere / "from"), "new");
+}
+
 TEST(FileSystem, ParentFolderAndShortPath) {
     EXPECT_EQ(parentFolder("/data/out/a.xml"), "/data/out");
     EXPECT_EQ(parentFolder("out//a.xml"), "out");

@@ -14,13 +14,11 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 using testsupport::readFile;
-using testsupport::ScratchFolder;
 using testsupport::writeFile;
 using VelXmlN::detail::openInputFile;
 using VelXmlN::detail::TempFileWriter;
@@ -31,13 +29,14 @@ namespace {
 using Names = std::vector<std::string>;
 const std::ios_base::openmode kWrite = std::ios_base::out | std::ios_base::binary;
 
-// Each test gets its own temporary folder (TMPDIR) and an output folder inside a fresh scratch
-// folder, so leftovers of either kind can be counted.
+// Each test gets its own temporary folder (TMPDIR) and an output folder, so leftovers of either
+// kind can be counted.
 class FileOpeners : public ::testing::Test {
   protected:
     FileOpeners() : tmp(scratch / "tmp"), out(scratch / "out"), target(out + "/doc.xml") {
         mkdir(tmp.c_str(), 0777);
         mkdir(out.c_str(), 0777);
+        writeFile(target, "old");
     }
 
     Names leftovers() const {
@@ -48,16 +47,19 @@ class FileOpeners : public ::testing::Test {
         return names;
     }
 
-    ScratchFolder scratch;
+    testsupport::ScratchFolder scratch;
     std::string tmp, out, target;
     testsupport::ScopedEnvironment tmpdir{"TMPDIR", tmp.c_str()};
 };
 
-// Runs `body` in a child process and returns its exit status (-1 when it did not exit).
-int inChild(const std::function<int()>& body) {
+// Runs `body` in a child process whose files may not grow past 64 KiB, as on a full disk, and
+// returns its exit status.
+int withFullDisk(const std::function<int()>& body) {
     const pid_t pid = fork();
     if (pid == 0) {
-        _exit(body());
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{64 * 1024, 64 * 1024};
+        _exit(setrlimit(RLIMIT_FSIZE, &limit) == 0 ? body() : 10);
     }
     int status = 0;
     waitpid(pid, &status, 0);
@@ -67,7 +69,6 @@ int inChild(const std::function<int()>& body) {
 }  // namespace
 
 TEST_F(FileOpeners, ReplacesTheTargetAsAWholeAndLeavesNoTemporaryFile) {
-    writeFile(target, "old contents");
     chmod(target.c_str(), 0640);
     {
         TempFileWriter writer(target, kWrite);
@@ -75,34 +76,23 @@ TEST_F(FileOpeners, ReplacesTheTargetAsAWholeAndLeavesNoTemporaryFile) {
         EXPECT_EQ(writer.targetName(), target);
         EXPECT_EQ(writer.temporaryName().rfind(tmp + "/velofstream", 0), 0u);
         *writer.stream() << "new";
-        EXPECT_EQ(readFile(target), "old contents") << "the target is never written in place";
+        EXPECT_EQ(readFile(target), "old") << "the target is never written in place";
         EXPECT_TRUE(writer.finish()) << writer.error();
         EXPECT_TRUE(writer.finish()) << "a second finish gives the same answer";
         EXPECT_EQ(writer.stream(), nullptr);
     }
     EXPECT_EQ(readFile(target), "new");
-    EXPECT_EQ(leftovers(), Names{});
     struct stat status {};
     stat(target.c_str(), &status);
     EXPECT_EQ(status.st_mode & 0777, 0640u) << "the replaced file's permissions stay";
 
-    // The destructor finishes a writer that was not finished.
-    { *TempFileWriter(out + "/fresh.xml", kWrite).stream() << "fresh"; }
-    EXPECT_EQ(readFile(out + "/fresh.xml"), "fresh");
-    EXPECT_EQ(leftovers(), Names{});
-}
-
-TEST_F(FileOpeners, AppendModeStartsFromTheOldContents) {
-    writeFile(target, "line 1\n");
-    TempFileWriter writer(target, std::ios_base::app);
-    *writer.stream() << "line 2\n";
-    EXPECT_TRUE(writer.finish());
-    EXPECT_EQ(readFile(target), "line 1\nline 2\n");
+    // The destructor finishes a writer that was not finished; append starts from the old text.
+    { *TempFileWriter(target, std::ios_base::app).stream() << "er"; }
+    EXPECT_EQ(readFile(target), "newer");
     EXPECT_EQ(leftovers(), Names{});
 }
 
 TEST_F(FileOpeners, UnusableTemporaryFolderLeavesTheTargetUntouched) {
-    writeFile(target, "old");
     writeFile(scratch / "plain", "");
     const std::vector<std::pair<std::string, int>> folders = {{scratch / "missing", ENOENT},
                                                               {scratch / "plain", ENOTDIR}};
@@ -120,7 +110,6 @@ TEST_F(FileOpeners, UnusableTemporaryFolderLeavesTheTargetUntouched) {
 }
 
 TEST_F(FileOpeners, AbandonedWriteLeavesTheTargetUntouched) {
-    writeFile(target, "old");
     {
         TempFileWriter writer(target, kWrite);
         *writer.stream() << "half";
@@ -128,9 +117,6 @@ TEST_F(FileOpeners, AbandonedWriteLeavesTheTargetUntouched) {
         EXPECT_FALSE(writer.finish());
         EXPECT_EQ(writer.error(), "the write of '" + target + "' was abandoned");
     }
-    EXPECT_EQ(readFile(target), "old");
-    EXPECT_EQ(leftovers(), Names{});
-
     // A writer destroyed by a passing exception counts as abandoned even without abandon().
     EXPECT_THROW(
         {
@@ -144,40 +130,27 @@ TEST_F(FileOpeners, AbandonedWriteLeavesTheTargetUntouched) {
 }
 
 TEST_F(FileOpeners, FullFileSystemLeavesTheTargetExactlyAsItWas) {
-    const std::string old(20000, 'o');
-    writeFile(target, old);
-    // A file size limit makes every write past it fail as on a full disk.
-    auto limited = [](const std::function<int()>& body) {
-        return inChild([&body] {
-            signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{64 * 1024, 64 * 1024};
-            return setrlimit(RLIMIT_FSIZE, &limit) == 0 ? body() : 10;
-        });
-    };
-    EXPECT_EQ(limited([this] {
+    EXPECT_EQ(withFullDisk([this] {
                   TempFileWriter writer(target, kWrite);
-                  if (writer.stream() == nullptr) {
-                      return 11;
-                  }
                   const std::string block(4096, 'n');
-                  for (int i = 0; i < 64; ++i) {
+                  for (int i = 0; i < 64 && writer.stream() != nullptr; ++i) {
                       *writer.stream() << block;
                   }
                   const std::string start = "cannot write the temporary file '";
                   return writer.finish() ? 12 : writer.error().rfind(start, 0) == 0 ? 0 : 13;
               }),
               0);
-    EXPECT_EQ(readFile(target), old);
-    EXPECT_EQ(leftovers(), Names{});
+    EXPECT_EQ(readFile(target), "old");
 
     // The copy an append starts from hits the limit too: the writer refuses at once.
-    writeFile(target, std::string(100 * 1024, 'o'));
-    EXPECT_EQ(limited([this] {
+    const std::string big(100 * 1024, 'o');
+    writeFile(target, big);
+    EXPECT_EQ(withFullDisk([this] {
                   TempFileWriter writer(target, std::ios_base::app);
                   return writer.stream() == nullptr && !writer.finish() ? 0 : 14;
               }),
               0);
-    EXPECT_EQ(readFile(target), std::string(100 * 1024, 'o'));
+    EXPECT_EQ(readFile(target), big);
     EXPECT_EQ(leftovers(), Names{});
 }
 
@@ -223,7 +196,6 @@ bool moveAcrossDevices(const std::string& from, const std::string& to, FileError
 }  // namespace
 
 TEST_F(FileOpeners, OtherFileSystemIsCrossedByACopyNextToTheTarget) {
-    writeFile(target, "old");
     moves.clear();
     crossDeviceMoves = 1;
     TempFileWriter writer(target, kWrite, moveAcrossDevices);
@@ -233,7 +205,6 @@ TEST_F(FileOpeners, OtherFileSystemIsCrossedByACopyNextToTheTarget) {
     ASSERT_EQ(moves.size(), 2u);
     EXPECT_EQ(moves[1].first.rfind(out + "/velofstream", 0), 0u)
         << "renamed from beside the target";
-    EXPECT_EQ(leftovers(), Names{});
 
     // When the second step fails too, both copies go and the target stays.
     crossDeviceMoves = 2;
@@ -245,67 +216,24 @@ TEST_F(FileOpeners, OtherFileSystemIsCrossedByACopyNextToTheTarget) {
     EXPECT_EQ(leftovers(), Names{});
 }
 
-TEST_F(FileOpeners, RealSecondFileSystem) {
-    const auto other = testsupport::folderOnOtherFileSystem(out);
-    if (!other) {
-        GTEST_SKIP() << "no second file system on this machine";
-    }
-    ScratchFolder otherTmp(*other);
-    testsupport::ScopedEnvironment elsewhere("TMPDIR", otherTmp.path().c_str());
-    writeFile(target, "old");
-    TempFileWriter writer(target, kWrite);
-    *writer.stream() << "new";
-    EXPECT_TRUE(writer.finish()) << writer.error();
-    EXPECT_EQ(readFile(target), "new");
-    EXPECT_EQ(testsupport::namesStartingWith(otherTmp.path(), "velofstream"), Names{});
-    EXPECT_EQ(leftovers(), Names{});
-}
-
-TEST_F(FileOpeners, KilledWriterLeavesTheOldOrTheWholeNewFile) {
-    const std::string old(1 << 20, 'o');
-    const std::string fresh(3 << 20, 'n');
-    std::mt19937 random(12345);
-    for (int round = 0; round < 20; ++round) {
-        writeFile(target, old);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            for (;;) {
-                TempFileWriter writer(target, kWrite);
-                writer.stream()->write(fresh.data(), static_cast<std::streamsize>(fresh.size()));
-                writer.finish();
-            }
-        }
-        usleep(std::uniform_int_distribution<useconds_t>(0, 40000)(random));
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-        const auto now = readFile(target);
-        ASSERT_TRUE(now == old || now == fresh)
-            << "round " << round << ": a file of " << (now ? now->size() : 0) << " bytes";
-    }
-}
-
 TEST_F(FileOpeners, InputFileIsOpenedWithOneRetry) {
-    writeFile(target, "<a/>");
+    writeFile(target, "<a>\r\n</a>");
     static int shortPathCalls;
     static std::string shortForm;
-    shortPathCalls = 0;
-    shortForm.clear();
     const auto recordShortPath = [](const std::string&, std::string& shortPath) {
         ++shortPathCalls;
         shortPath = shortForm;
         return !shortForm.empty();
     };
-    auto good = openInputFile(target, recordShortPath);
-    EXPECT_TRUE(good->good());
+    EXPECT_TRUE(openInputFile(target, recordShortPath)->good());
     EXPECT_EQ(shortPathCalls, 0) << "no retry for a file that opens";
 
     // The retry opens the short form where the system gives one...
     shortForm = target;
     auto retried = openInputFile(out + "/long name.xml", recordShortPath);
     EXPECT_EQ(shortPathCalls, 1);
-    std::string text;
-    EXPECT_TRUE(std::getline(*retried, text));
-    EXPECT_EQ(text, "<a/>");
+    // ...in POSIX text mode, which translates nothing: CR LF reaches the XML reader.
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(*retried), {}), "<a>\r\n</a>");
 
     // ...and the same name once more where it gives none; the failed stream is still returned.
     shortForm.clear();
@@ -313,11 +241,5 @@ TEST_F(FileOpeners, InputFileIsOpenedWithOneRetry) {
     EXPECT_EQ(shortPathCalls, 2);
     ASSERT_NE(missing, nullptr);
     EXPECT_FALSE(missing->good());
-    EXPECT_FALSE(openInputFile(out + "/missing.xml")->good());
     EXPECT_FALSE(openInputFile(out)->good()) << "a folder is no input file";
-
-    // POSIX text mode translates nothing: CR LF reaches the XML reader, which folds it into LF.
-    writeFile(target, "<a>\r\n<b/>\r\n</a>\r\n");
-    auto crlf = openInputFile(target);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(*crlf), {}), "<a>\r\n<b/>\r\n</a>\r\n");
 }

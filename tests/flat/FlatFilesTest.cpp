@@ -23,7 +23,6 @@
 #include <vector>
 
 using testsupport::readFile;
-using testsupport::ScratchFolder;
 using testsupport::writeFile;
 
 namespace {
@@ -31,6 +30,7 @@ namespace {
 using Names = std::vector<std::string>;
 
 const std::string kOld = "old contents\n";
+const std::string kHeader = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
 
 // A temporary folder (TMPDIR) and an output folder inside a fresh scratch folder, so that
 // leftovers of either kind can be counted; a current document and a handle document to write.
@@ -60,27 +60,23 @@ class FlatFiles : public ::testing::Test {
         return names;
     }
 
-    // Writes with both families; expects the target to stay as it was and nothing left behind.
+    // Writes with both families; expects the file to stay as it was and nothing left behind.
     void expectNoWrite(const std::string& file, const std::optional<std::string>& before) {
+        const auto contents = [&file] {
+            return std::filesystem::is_directory(file) ? std::nullopt : readFile(file);
+        };
         EXPECT_EQ(VELXMLN_WriteFile(file.c_str()), 0) << file;
-        EXPECT_EQ(contents(file), before);
+        EXPECT_EQ(contents(), before);
         VELXMLN_Write_Tree(tree, file.c_str());
-        EXPECT_EQ(contents(file), before);
+        EXPECT_EQ(contents(), before);
         EXPECT_EQ(leftovers(), Names{});
     }
 
-    // The bytes of a file; nothing for a missing file or a folder.
-    static std::optional<std::string> contents(const std::string& path) {
-        return std::filesystem::is_directory(path) ? std::nullopt : readFile(path);
-    }
-
-    ScratchFolder scratch;
+    testsupport::ScratchFolder scratch;
     std::string tmp, out, target;
     testsupport::ScopedEnvironment tmpdir{"TMPDIR", tmp.c_str()};
     int tree = -1;
 };
-
-const std::string kHeader = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
 
 // Runs `body` in a child process and returns its exit status (-1 when it did not exit).
 int inChild(const std::function<int()>& body) {
@@ -93,37 +89,17 @@ int inChild(const std::function<int()>& body) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// A document of `count` items with a few attributes and texts each, in the handle table.
-int bigTree(const char* name, int count) {
-    const int tree = VELXMLN_Get_Tree(name);
-    const int root = VELXMLN_Create_Root_Tag(tree, "big");
-    for (int i = 0; i < count; ++i) {
-        const int item = VELXMLN_Add_Child_Tag(root, "item");
-        VELXMLN_Set_Attribute_Int(item, "id", i);
-        VELXMLN_Set_Attribute(item, "kind", "a fairly ordinary attribute value");
-        VELXMLN_Set_Real(VELXMLN_Add_Child_Tag(item, "value"), i * 0.1);
-    }
-    return tree;
-}
-
 }  // namespace
 
 TEST_F(FlatFiles, WritingReplacesTheTargetAsAWhole) {
-    chmod(target.c_str(), 0640);
     ASSERT_EQ(VELXMLN_WriteFile(target.c_str()), 1);
     EXPECT_EQ(readFile(target), kHeader + "<doc n=\"1\"/>\r\n");
-    struct stat status {};
-    stat(target.c_str(), &status);
-    EXPECT_EQ(status.st_mode & 0777, 0640u) << "the replaced file keeps its permissions";
-
     VELXMLN_Write_Tree(tree, target.c_str());
     EXPECT_EQ(readFile(target), kHeader + "<tree>\r\n\t<item>text</item>\r\n</tree>\r\n");
-    const std::string fresh = out + "/fresh.xml";
-    VELXMLN_Write_Tree(tree, fresh.c_str());
-    EXPECT_EQ(readFile(fresh), readFile(target));
     EXPECT_EQ(leftovers(), Names{});
 
     // A document without a root is written as an empty file.
+    const std::string fresh = out + "/fresh.xml";
     const int empty = VELXMLN_Get_Tree("FlatFiles empty");
     VELXMLN_Write_Tree(empty, fresh.c_str());
     EXPECT_EQ(readFile(fresh), "");
@@ -135,20 +111,18 @@ TEST_F(FlatFiles, WritingReplacesTheTargetAsAWhole) {
     EXPECT_EQ(VELXMLN_WriteFile(target.c_str()), 0) << "no current document";
 }
 
-TEST_F(FlatFiles, UnusableTemporaryFolderLeavesTheTargetUntouched) {
+TEST_F(FlatFiles, TargetsThatCannotBeWrittenStayAsTheyWere) {
+    expectNoWrite(scratch / "missing/doc.xml", std::nullopt);
+    EXPECT_FALSE(std::filesystem::exists(scratch / "missing"));
+    expectNoWrite(out, std::nullopt);
+    EXPECT_TRUE(std::filesystem::is_directory(out)) << "a folder is not replaced";
+
     const std::string plainFile = scratch / "plain";
     writeFile(plainFile, "");
     for (const std::string& folder : {scratch / "missing", plainFile}) {
         testsupport::ScopedEnvironment unusable("TMPDIR", folder.c_str());
         expectNoWrite(target, kOld);
     }
-}
-
-TEST_F(FlatFiles, TargetsThatCannotBeWrittenStayAsTheyWere) {
-    expectNoWrite(scratch / "missing/doc.xml", std::nullopt);
-    EXPECT_FALSE(std::filesystem::exists(scratch / "missing"));
-    expectNoWrite(out, std::nullopt);
-    EXPECT_TRUE(std::filesystem::is_directory(out)) << "a folder is not replaced";
 }
 
 TEST_F(FlatFiles, ReadOnlyTargetIsNotReplaced) {
@@ -159,9 +133,9 @@ TEST_F(FlatFiles, ReadOnlyTargetIsNotReplaced) {
     }
     // The superuser may write anything: drop to an ordinary user in a child process, in folders
     // that user may write, so that only the target's own permission stands in the way.
-    chmod(scratch.path().c_str(), 0777);
-    chmod(tmp.c_str(), 0777);
-    chmod(out.c_str(), 0777);
+    for (const std::string& folder : {scratch.path(), tmp, out}) {
+        chmod(folder.c_str(), 0777);
+    }
     EXPECT_EQ(inChild([this] {
                   if (setgid(65534) != 0 || setuid(65534) != 0) {
                       return 10;
@@ -178,59 +152,39 @@ TEST_F(FlatFiles, ReadOnlyTargetIsNotReplaced) {
 }
 
 TEST_F(FlatFiles, DocumentThatCannotBeWrittenThrowsAndLeavesTheTarget) {
-    VELXMLN_Open("child");
-    VELXMLN_Close();
     VELXMLN_Open("bad name");
     EXPECT_THROW(VELXMLN_WriteFile(target.c_str()), kasxmln::CXMLException);
-    EXPECT_EQ(readFile(target), kOld);
-    EXPECT_EQ(leftovers(), Names{});
-
-    const int root = VELXMLN_Get_Root_Tag(tree);
-    const int bad = VELXMLN_Add_Child_Tag(root, "1st");
-    EXPECT_THROW(VELXMLN_Write_Tree(tree, target.c_str()), kasxmln::CXMLException);
-    EXPECT_EQ(readFile(target), kOld);
-    EXPECT_EQ(leftovers(), Names{});
-
     // Attribute names are checked as well.
-    VELXMLN_Delete_Child_Tag(root, "1st");
-    EXPECT_EQ(VELXMLN_Get_Int(bad), 0);
-    VELXMLN_Set_Attribute(root, "a b", "x");
+    VELXMLN_Set_Attribute(VELXMLN_Get_Root_Tag(tree), "a b", "x");
     EXPECT_THROW(VELXMLN_Write_Tree(tree, target.c_str()), kasxmln::CXMLException);
     EXPECT_EQ(readFile(target), kOld);
     EXPECT_EQ(leftovers(), Names{});
 }
 
-TEST_F(FlatFiles, FullFileSystemLeavesTheTargetExactlyAsItWas) {
-    const int big = bigTree("FlatFiles big", 20000);
+TEST_F(FlatFiles, FullFileSystemLeavesTheTargetAndWriteFileSaysSo) {
+    VELXMLN_SetText(std::string(200000, 'x').c_str());
     // A file size limit makes every write past it fail as on a full disk.
-    const auto limited = [](const std::function<int()>& body) {
-        return inChild([&body] {
-            signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{64 * 1024, 64 * 1024};
-            return setrlimit(RLIMIT_FSIZE, &limit) == 0 ? body() : 10;
-        });
-    };
-    EXPECT_EQ(limited([this, big] {
-                  VELXMLN_Write_Tree(big, target.c_str());
-                  return 0;
+    EXPECT_EQ(inChild([this] {
+                  signal(SIGXFSZ, SIG_IGN);
+                  const rlimit limit{64 * 1024, 64 * 1024};
+                  return setrlimit(RLIMIT_FSIZE, &limit) != 0     ? 10
+                         : VELXMLN_WriteFile(target.c_str()) == 0 ? 0
+                                                                  : 11;
               }),
               0);
     EXPECT_EQ(readFile(target), kOld);
     EXPECT_EQ(leftovers(), Names{});
-
-    // The current document: the same, and the result says the file was not written.
-    const std::string bigFile = out + "/big.xml";
-    VELXMLN_Write_Tree(big, bigFile.c_str());
-    ASSERT_EQ(VELXMLN_ReadFile(bigFile.c_str()), 1);
-    EXPECT_EQ(limited([this] { return VELXMLN_WriteFile(target.c_str()) == 0 ? 0 : 11; }), 0);
-    EXPECT_EQ(readFile(target), kOld);
-    EXPECT_EQ(std::filesystem::remove(bigFile), true);
-    EXPECT_EQ(leftovers(), Names{});
-    VELXMLN_Delete_Tree(big);
 }
 
 TEST_F(FlatFiles, KilledWriterLeavesTheOldOrTheWholeNewFile) {
-    const int big = bigTree("FlatFiles killed", 15000);
+    const int big = VELXMLN_Get_Tree("FlatFiles killed");
+    const int root = VELXMLN_Create_Root_Tag(big, "big");
+    for (int i = 0; i < 15000; ++i) {
+        const int item = VELXMLN_Add_Child_Tag(root, "item");
+        VELXMLN_Set_Attribute_Int(item, "id", i);
+        VELXMLN_Set_Attribute(item, "kind", "a fairly ordinary attribute value");
+        VELXMLN_Set_Real(VELXMLN_Add_Child_Tag(item, "value"), i * 0.1);
+    }
     const std::string reference = scratch / "reference.xml";
     const auto start = std::chrono::steady_clock::now();
     VELXMLN_Write_Tree(big, reference.c_str());
@@ -244,9 +198,7 @@ TEST_F(FlatFiles, KilledWriterLeavesTheOldOrTheWholeNewFile) {
     std::mt19937 random(20240611);
     // From before the first write starts to the middle of the third one.
     std::uniform_int_distribution<long> delay(0, 5 * oneWrite / 2);
-    int sawOld = 0;
-    int sawNew = 0;
-    for (int round = 0; round < 24; ++round) {
+    for (int round = 0; round < 20; ++round) {
         writeFile(target, kOld);
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
@@ -257,15 +209,10 @@ TEST_F(FlatFiles, KilledWriterLeavesTheOldOrTheWholeNewFile) {
         }
         usleep(static_cast<useconds_t>(delay(random)));
         kill(pid, SIGKILL);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        waitpid(pid, nullptr, 0);
         const std::optional<std::string> now = readFile(target);
         ASSERT_TRUE(now == kOld || now == fresh)
             << "round " << round << ": a file of " << (now ? now->size() : 0) << " bytes";
-        (now == kOld ? sawOld : sawNew) += 1;
     }
-    RecordProperty("old", sawOld);
-    RecordProperty("new", sawNew);
     VELXMLN_Delete_Tree(big);
 }

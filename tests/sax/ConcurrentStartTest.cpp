@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -36,7 +37,7 @@ TEST(ConcurrentStart, TwoThreadsMakeTheFirstScansAtOnce) {
                                   std::ref(second));
                 xerces.join();
                 nodes.join();
-                folder.remove();
+                std::filesystem::remove_all(folder.folder());
                 std::exit(first == expected && second == expected ? 0 : 1);
             },
             ::testing::ExitedWithCode(0), "");

@@ -29,7 +29,6 @@ TEST(TreeNavigator, BoundToTheRootAtCreation) {
 TEST(TreeNavigator, NoRootOrNoTreeSelectsNothing) {
     Tree empty;
     EXPECT_TRUE(empty.createNavigator()->select("/").empty());
-    EXPECT_TRUE(empty.createNavigator()->select("//x").empty());
     const XPathNavigator fromNull(static_cast<const Tree*>(nullptr));
     EXPECT_TRUE(fromNull.select("").empty());
 }
