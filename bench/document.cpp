@@ -46,12 +46,28 @@ using bench_documents::kindName;
 
 // ---- Memory streams ----------------------------------------------------------------------------
 
-// Reads a string in place, so that no copy is made before the reader's own.
+// Reads a string in place, and seeks in it, as std::istringstream does on its own copy.
 class InputBuffer : public std::streambuf {
   public:
     explicit InputBuffer(const std::string& text) {
         char* begin = const_cast<char*>(text.data());
         setg(begin, begin, begin + text.size());
+    }
+
+  protected:
+    pos_type seekoff(off_type offset, std::ios_base::seekdir direction,
+                     std::ios_base::openmode) override {
+        char* from = direction == std::ios_base::beg   ? eback()
+                     : direction == std::ios_base::cur ? gptr()
+                                                       : egptr();
+        if (offset < eback() - from || offset > egptr() - from) {
+            return pos_type(off_type(-1));
+        }
+        setg(eback(), from + offset, egptr());
+        return pos_type(gptr() - eback());
+    }
+    pos_type seekpos(pos_type position, std::ios_base::openmode which) override {
+        return seekoff(off_type(position), std::ios_base::beg, which);
     }
 };
 

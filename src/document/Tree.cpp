@@ -1,6 +1,5 @@
 #include <VelXmlN/Tree.h>
 
-#include <climits>
 #include <ios>
 #include <memory>
 #include <sstream>
@@ -56,27 +55,14 @@ void Tree::destroyRoot() noexcept {
 }
 
 void Tree::buildOfStream(std::istream& in) {
-    std::string text = detail::readRest(in);
-    if (text.empty()) {
-        return;
-    }
-    if (text.size() > UINT_MAX) {
-        throw kasxmln::CXMLException(kasxmln::CXMLException::kLimitError, 0,
-                                     "the document is " + std::to_string(text.size()) +
-                                         " bytes long; at most " + std::to_string(UINT_MAX) +
-                                         " bytes can be read");
-    }
-    Document document(kasxmln::CXMLManager::GetInstance()->LoadDocument(
-        text.data(), static_cast<unsigned int>(text.size()), false, false, nullptr, false, false));
-    // The text is parsed: free it before the elements are built, to keep the peak low.
-    std::string().swap(text);
-    kasxmln::CXMLNode* top = document->GetRootNode();
-    if (top == nullptr) {
+    // The new root is built aside and installed only once the whole text has been read, so a
+    // document that cannot be read leaves the tree as it was.
+    std::unique_ptr<Data> read = detail::readDocument(in);
+    if (read == nullptr) {
         return;
     }
     destroyRoot();
-    root = new Data();
-    detail::convertNodeReleasing(*root, *top);
+    root = read.release();
 }
 
 void Tree::putToStream(std::ostream& out) const {
