@@ -14,14 +14,15 @@
 namespace VelXmlN {
 namespace detail {
 
-/// The writer's element conversion: sets the attributes of `element` on `node` (through its
-/// virtual SetAttribute), adds its value as the first text child, then each child in order: a
-/// nameless child as a text, any other as an XmlNode filled the same way. `depth` is the level
-/// of `element` (the root is 1). Throws CXMLException (kLimitError) for an element deeper than
-/// kasxmln::kMaxElementDepth and (kCharacterError) for a name or text holding a zero byte, which
-/// the node library's zero-terminated strings could not carry.
-void convertElement(kasxmln::CXMLNode& node, const Data& element, EncodeSkip encodeSkip,
-                    unsigned depth);
+/// Tree::putToStream for a tree with a root: writes the document that the writer's node-library
+/// document would save (prologue, the root as a library node, XmlNode elements and, with a
+/// non-zero `encodeSkip`, XmlTextNode texts below it), byte for byte, without building it.
+/// Throws what building and saving it would throw, at the same point: before anything is written
+/// CXMLException (kLimitError) for an element deeper than kasxmln::kMaxElementDepth and
+/// (kCharacterError) for a name or text holding a zero byte, which the node library's
+/// zero-terminated strings could not carry; while writing, (kNameError) for an invalid name and
+/// (kCharacterError) for a control character, after what came before it.
+void writeDocument(std::ostream& out, const Data& root, EncodeSkip encodeSkip);
 
 /// Throws CXMLException (kCharacterError) when `text` holds a zero byte.
 void checkNoZeroByte(const std::string& text);

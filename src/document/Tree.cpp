@@ -5,18 +5,11 @@
 #include <sstream>
 #include <string>
 
-#include <VelXmlN/kasxmln.h>
-
 #include "document/Conversion.h"
 
 namespace VelXmlN {
 
 namespace {
-
-struct DocumentReleaser {
-    void operator()(kasxmln::CXMLDocument* document) const noexcept { document->Release(); }
-};
-using Document = std::unique_ptr<kasxmln::CXMLDocument, DocumentReleaser>;
 
 bool liesIn(const Data* node, const Data* top) noexcept {
     for (; node != nullptr; node = node->getParent()) {
@@ -69,11 +62,7 @@ void Tree::putToStream(std::ostream& out) const {
     if (root == nullptr) {
         return;
     }
-    Document document(kasxmln::CXMLManager::GetInstance()->CreateDocument(nullptr, nullptr));
-    detail::checkNoZeroByte(root->getName());
-    kasxmln::CXMLNode* top = document->CreateRootNode(root->getName().c_str());
-    detail::convertElement(*top, *root, encodeSkip, 1);
-    document->Save(out, true);
+    detail::writeDocument(out, *root, encodeSkip);
 }
 
 int Tree::getOFStreamOpenMode() {
