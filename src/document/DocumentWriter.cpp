@@ -5,9 +5,10 @@
 //
 // Building that document copied every name and text of the tree once more and made one or two
 // objects per element; writing it formatted the literal pieces through the stream one by one.
-// Here the pieces go into a block buffer that is handed to the stream whenever it fills, and
-// before any exception leaves, so the stream holds exactly what the node tree's save would have
-// written up to the failure.
+// Here the pieces go into blocks that the stream gets whole. Until the whole tree has been
+// checked as the conversion checked it (no zero byte, not too deep), the blocks are held back,
+// because such a failure left the stream untouched; after any other failure the stream gets what
+// was written before it, exactly as the node tree's save left it.
 #include <cstring>
 #include <memory>
 #include <ostream>
@@ -31,8 +32,74 @@ using kasxmln::CXMLException;
 
 constexpr std::size_t kBlock = 1u << 16;
 
+// Output up to this size is held until the whole tree has been written (and so checked); beyond
+// it the tree is checked in a walk of its own first, so that what is held stays bounded.
+constexpr std::size_t kHeldOutput = 64u << 20;
+
 // Up to this many attributes repeated names are looked for pair by pair.
 constexpr std::size_t kPairwiseNames = 16;
+
+// checkNoZeroByte for the checks below, which look at every string of the tree: most are short,
+// and a loop over them costs less than a call.
+inline void checkShort(const std::string& text) {
+    constexpr std::size_t kShort = 16;
+    if (text.size() > kShort) {
+        checkNoZeroByte(text);
+        return;
+    }
+    const char* bytes = text.data();
+    bool zero = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        zero |= bytes[i] == '\0';
+    }
+    if (zero) {
+        checkNoZeroByte(text);
+    }
+}
+
+// The checks of the conversion on an element's own strings: its attributes, then its value.
+void checkOwn(const Data& element) {
+    for (const AttributeData* attribute : element.getAttributes()) {
+        checkShort(attribute->getName());
+        checkShort(attribute->getData());
+    }
+    checkShort(element.getData());
+}
+
+[[noreturn]] void throwTooDeep(const Data& element) {
+    throw CXMLException(CXMLException::kLimitError, 0,
+                        "element '" + element.getName() + "' is nested deeper than the limit of " +
+                            std::to_string(kasxmln::kMaxElementDepth) + " levels");
+}
+
+// The checks that the element conversion made before anything was written, in its order: the
+// root's name, then for each element its attributes (name, value), its value, and each child: a
+// text's value, an element's depth and name before its own.
+void checkBeforeWriting(const Data& root) {
+    checkNoZeroByte(root.getName());
+    checkOwn(root);
+    std::vector<std::pair<const Data*, std::size_t>> stack;
+    stack.emplace_back(&root, 0);
+    while (!stack.empty()) {
+        auto& top = stack.back();
+        const std::vector<Data*>& children = top.first->getChildren();
+        if (top.second == children.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const Data& child = *children[top.second++];
+        if (child.getName().empty()) {
+            checkShort(child.getData());
+            continue;
+        }
+        if (stack.size() >= kasxmln::kMaxElementDepth) {
+            throwTooDeep(child);
+        }
+        checkShort(child.getName());
+        checkOwn(child);
+        stack.emplace_back(&child, 0);
+    }
+}
 
 // What the writer does with each ASCII byte of a text.
 enum ByteKind : unsigned char {
@@ -80,7 +147,9 @@ struct Escapes {
 
 constexpr Escapes kAllEscapes{true, true, true};
 
-// Collects output in blocks; the stream gets each block whole.
+// Collects output in blocks. While the output is held, the blocks are kept, and the stream gets
+// nothing, not even the prologue; once it is released, the prologue and every block go to the
+// stream, and from then on each block as it fills.
 class Output {
   public:
     explicit Output(std::ostream& stream) : stream_(stream), buffer_(new char[kBlock]) {}
@@ -103,12 +172,13 @@ class Output {
             used_ += length;
             return;
         }
-        if (kBlock - used_ < length) {
-            flush();
-            if (length >= kBlock) {
-                stream_.write(bytes, static_cast<std::streamsize>(length));
-                return;
-            }
+        while (kBlock - used_ < length) {
+            const std::size_t room = kBlock - used_;
+            std::memcpy(buffer_.get() + used_, bytes, room);
+            used_ = kBlock;
+            bytes += room;
+            length -= room;
+            spill();
         }
         std::memcpy(buffer_.get() + used_, bytes, length);
         used_ += length;
@@ -121,7 +191,29 @@ class Output {
         put(text, N - 1);
     }
 
-    void flush() {
+    bool held() const noexcept { return held_; }
+
+    /// The bytes held so far.
+    std::size_t heldBytes() const noexcept { return held_ ? kBlock * blocks_.size() + used_ : 0; }
+
+    /// Hands the prologue and everything held to the stream; later blocks follow as they fill.
+    void release() {
+        if (!held_) {
+            return;
+        }
+        held_ = false;
+        // The prologue goes through the stream's own insertion, as the document save wrote it.
+        stream_ << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+        stream_ << "\r\n";
+        for (const std::unique_ptr<char[]>& block : blocks_) {
+            stream_.write(block.get(), static_cast<std::streamsize>(kBlock));
+        }
+        blocks_.clear();
+    }
+
+    /// Releases what is held and hands the last block to the stream.
+    void finish() {
+        release();
         if (used_ > 0) {
             stream_.write(buffer_.get(), static_cast<std::streamsize>(used_));
             used_ = 0;
@@ -129,15 +221,29 @@ class Output {
     }
 
   private:
+    // The block is full: kept while held, else written.
+    void spill() {
+        if (held_) {
+            blocks_.push_back(std::move(buffer_));
+            buffer_.reset(new char[kBlock]);
+        } else {
+            stream_.write(buffer_.get(), static_cast<std::streamsize>(kBlock));
+        }
+        used_ = 0;
+    }
+
     std::ostream& stream_;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
+    bool held_ = true;
+    std::vector<std::unique_ptr<char[]>> blocks_;
 };
 
 class Writer {
   public:
-    Writer(std::ostream& stream, EncodeSkip encodeSkip)
+    Writer(std::ostream& stream, const Data& root, EncodeSkip encodeSkip)
         : out_(stream),
+          root_(root),
           textEscapes_{(encodeSkip & EncodeSkipAmpersand) == 0,
                        (encodeSkip & EncodeSkipApostrophe) == 0,
                        (encodeSkip & EncodeSkipQuote) == 0},
@@ -148,16 +254,24 @@ class Writer {
         }
     }
 
-    void write(const Data& root) {
+    // The element conversion that the document was built with checked the whole tree (zero
+    // bytes, depth) before anything was written, and its failures leave the stream untouched;
+    // every later failure leaves in the stream what was written before it. So the output is
+    // held, and the tree checked as it is written, in the conversion's order; once the output
+    // outgrows kHeldOutput, the tree is checked in a walk of its own and the output released.
+    void write() {
         try {
-            writeTree(root);
+            writeTree();
         } catch (...) {
-            // What was written before the failure reaches the stream, as it would have piece by
-            // piece.
-            out_.flush();
+            if (!conversionFailed_) {
+                if (!checked_) {
+                    checkBeforeWriting(root_);  // a failure of the conversion comes first
+                }
+                out_.finish();
+            }
             throw;
         }
-        out_.flush();
+        out_.finish();
     }
 
   private:
@@ -170,9 +284,15 @@ class Writer {
         bool convertedTag;  // the converted name is not the name itself but tags_[level]
     };
 
-    void writeTree(const Data& root) {
+    void writeTree() {
         std::vector<Frame> stack;
-        open(root, true, 0, stack);
+        if (!checked_) {
+            asConversion([this] {
+                checkNoZeroByte(root_.getName());
+                checkOwn(root_);
+            });
+        }
+        open(root_, true, 0, stack);
         while (!stack.empty()) {
             Frame& top = stack.back();
             if (top.next == top.count) {
@@ -199,10 +319,28 @@ class Writer {
                 }
             }
             if (text != nullptr) {
+                if (!checked_ && child != nullptr) {
+                    asConversion([child] { checkShort(child->getData()); });
+                }
                 top.textSeen = true;
                 appendEscaped(*text, stack.size() == 1 ? kAllEscapes : textEscapes_);
                 afterChild(top);
                 continue;
+            }
+            if (!checked_) {
+                const std::size_t depth = stack.size();
+                asConversion([child, depth] {
+                    if (depth >= kasxmln::kMaxElementDepth) {
+                        throwTooDeep(*child);
+                    }
+                    checkShort(child->getName());
+                    checkOwn(*child);
+                });
+                if (out_.heldBytes() >= kHeldOutput) {
+                    checkBeforeWriting(root_);
+                    checked_ = true;
+                    out_.release();
+                }
             }
             if (!top.textSeen) {
                 lineBreak(top.level + 1);
@@ -424,7 +562,21 @@ class Writer {
         out_.put(converted, length);
     }
 
+    // Runs checks of the element conversion; a failure is marked as one.
+    template <typename Checks>
+    void asConversion(Checks&& checks) {
+        try {
+            checks();
+        } catch (...) {
+            conversionFailed_ = true;
+            throw;
+        }
+    }
+
     Output out_;
+    const Data& root_;
+    bool checked_ = false;           // the whole tree has passed the conversion's checks
+    bool conversionFailed_ = false;  // a check of the conversion failed: nothing is written
     Escapes textEscapes_;
     kasxmln::CStringConverter converter_;
     std::vector<std::pair<const std::string*, const std::string*>> set_;
@@ -433,63 +585,6 @@ class Writer {
     std::string convertedName_;
     std::vector<std::string> tags_;  // converted names that are not the names themselves, by level
 };
-
-// checkNoZeroByte for the walk below, which looks at every string of the tree: most are short,
-// and a loop over them costs less than a call.
-inline void checkShort(const std::string& text) {
-    constexpr std::size_t kShort = 16;
-    if (text.size() > kShort) {
-        checkNoZeroByte(text);
-        return;
-    }
-    const char* bytes = text.data();
-    bool zero = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        zero |= bytes[i] == '\0';
-    }
-    if (zero) {
-        checkNoZeroByte(text);
-    }
-}
-
-// The checks that the element conversion made before anything was written, in its order: the
-// root's name, then for each element its attributes (name, value), its value, and each child: a
-// text's value, an element's depth and name before its own.
-void checkBeforeWriting(const Data& root) {
-    checkNoZeroByte(root.getName());
-    const auto checkOwn = [](const Data& element) {
-        for (const AttributeData* attribute : element.getAttributes()) {
-            checkShort(attribute->getName());
-            checkShort(attribute->getData());
-        }
-        checkShort(element.getData());
-    };
-    checkOwn(root);
-    std::vector<std::pair<const Data*, std::size_t>> stack;
-    stack.emplace_back(&root, 0);
-    while (!stack.empty()) {
-        auto& top = stack.back();
-        const std::vector<Data*>& children = top.first->getChildren();
-        if (top.second == children.size()) {
-            stack.pop_back();
-            continue;
-        }
-        const Data& child = *children[top.second++];
-        if (child.getName().empty()) {
-            checkShort(child.getData());
-            continue;
-        }
-        if (stack.size() >= kasxmln::kMaxElementDepth) {
-            throw CXMLException(CXMLException::kLimitError, 0,
-                                "element '" + child.getName() +
-                                    "' is nested deeper than the limit of " +
-                                    std::to_string(kasxmln::kMaxElementDepth) + " levels");
-        }
-        checkShort(child.getName());
-        checkOwn(child);
-        stack.emplace_back(&child, 0);
-    }
-}
 
 }  // namespace
 
@@ -500,11 +595,7 @@ void checkNoZeroByte(const std::string& text) {
 }
 
 void writeDocument(std::ostream& out, const Data& root, EncodeSkip encodeSkip) {
-    checkBeforeWriting(root);
-    // The prologue goes through the stream's own insertion, as the document save wrote it.
-    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
-    out << "\r\n";
-    Writer(out, encodeSkip).write(root);
+    Writer(out, root, encodeSkip).write();
 }
 
 }  // namespace detail
