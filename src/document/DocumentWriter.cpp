@@ -23,6 +23,13 @@
 
 #include "document/Conversion.h"
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#if defined(_MSC_VER)
+#include <intrin.h>
+#endif
+#endif
+
 namespace VelXmlN {
 namespace detail {
 
@@ -35,6 +42,12 @@ constexpr std::size_t kBlock = 1u << 16;
 // Output up to this size is held until the whole tree has been written (and so checked); beyond
 // it the tree is checked in a walk of its own first, so that what is held stays bounded.
 constexpr std::size_t kHeldOutput = 64u << 20;
+
+// Holding output costs memory traffic in proportion to its bytes, a walk over the tree costs in
+// proportion to its elements, attributes and texts. Once this much is held, a tree that has given
+// more bytes than this per item so far (long texts) is walked and the output released.
+constexpr std::size_t kHeldBeforeChoosing = 1u << 20;
+constexpr std::size_t kBytesPerItemToWalk = 128;
 
 // Up to this many attributes repeated names are looked for pair by pair.
 constexpr std::size_t kPairwiseNames = 16;
@@ -128,6 +141,57 @@ struct ByteKinds {
 };
 
 constexpr ByteKinds kKinds;
+
+// Long texts are scanned sixteen bytes at a time where SSE2 is there (every x86-64 processor):
+// only the bytes that are not plain are looked at one by one.
+#if defined(__SSE2__) || defined(_M_X64)
+#define VELXMLN_SCAN_SSE2 1
+
+// Bit i set when byte i of the sixteen at `bytes` is one of < > & ' ".
+inline unsigned markupMask(const unsigned char* bytes) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    const __m128i found = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('<')), _mm_cmpeq_epi8(v, _mm_set1_epi8('>'))),
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('&')),
+                     _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\'')),
+                                  _mm_cmpeq_epi8(v, _mm_set1_epi8('"')))));
+    return static_cast<unsigned>(_mm_movemask_epi8(found));
+}
+
+// Bit i set when byte i is below 0x20 or not ASCII (below 0x20 as a signed byte).
+inline unsigned unusualMask(const unsigned char* bytes) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20))));
+}
+
+inline unsigned lowestBit(unsigned mask) {
+#if defined(_MSC_VER)
+    unsigned long index = 0;
+    _BitScanForward(&index, mask);
+    return static_cast<unsigned>(index);
+#else
+    return static_cast<unsigned>(__builtin_ctz(mask));
+#endif
+}
+#endif
+
+// The kinds of the bytes of a text, one bit (1 << kind) for each kind that occurs, plain aside.
+inline unsigned kindsIn(const unsigned char* bytes, std::size_t size) {
+    unsigned kinds = 0;
+    std::size_t i = 0;
+#if defined(VELXMLN_SCAN_SSE2)
+    for (; i + 16 <= size; i += 16) {
+        for (unsigned found = markupMask(bytes + i) | unusualMask(bytes + i); found != 0;
+             found &= found - 1) {
+            kinds |= 1u << kKinds.kind[bytes[i + lowestBit(found)]];
+        }
+    }
+#endif
+    for (; i < size; ++i) {
+        kinds |= 1u << kKinds.kind[bytes[i]];
+    }
+    return kinds & ~(1u << kPlain);
+}
 
 // The ASCII members of the XML 1.0 Name production.
 bool isAsciiNameStart(unsigned char c) {
@@ -258,7 +322,8 @@ class Writer {
     // bytes, depth) before anything was written, and its failures leave the stream untouched;
     // every later failure leaves in the stream what was written before it. So the output is
     // held, and the tree checked as it is written, in the conversion's order; once the output
-    // outgrows kHeldOutput, the tree is checked in a walk of its own and the output released.
+    // outgrows kHeldOutput, or holding it costs more than a walk (kBytesPerItemToWalk), the tree
+    // is checked in a walk of its own and the output released.
     void write() {
         try {
             writeTree();
@@ -321,6 +386,7 @@ class Writer {
             if (text != nullptr) {
                 if (!checked_ && child != nullptr) {
                     asConversion([child] { checkShort(child->getData()); });
+                    ++items_;
                 }
                 top.textSeen = true;
                 appendEscaped(*text, stack.size() == 1 ? kAllEscapes : textEscapes_);
@@ -336,7 +402,10 @@ class Writer {
                     checkShort(child->getName());
                     checkOwn(*child);
                 });
-                if (out_.heldBytes() >= kHeldOutput) {
+                items_ += 1 + child->getAttributes().size();
+                const std::size_t held = out_.heldBytes();
+                if (held >= kHeldOutput ||
+                    (held >= kHeldBeforeChoosing && held / items_ > kBytesPerItemToWalk)) {
                     checkBeforeWriting(root_);
                     checked_ = true;
                     out_.release();
@@ -516,10 +585,7 @@ class Writer {
     void appendEscaped(const std::string& text, Escapes escapes) {
         const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
         const std::size_t size = text.size();
-        unsigned kinds = 0;
-        for (std::size_t i = 0; i < size; ++i) {
-            kinds |= 1u << kKinds.kind[bytes[i]];
-        }
+        const unsigned kinds = kindsIn(bytes, size);
         // A text that cannot be written throws before any of it is written.
         if ((kinds & (1u << kControl)) != 0) {
             throw CXMLException(CXMLException::kCharacterError, CXMLException::kCharacterDetail,
@@ -537,10 +603,10 @@ class Writer {
             return;
         }
         std::size_t run = 0;
-        for (std::size_t i = 0; i < size; ++i) {
+        const auto escapeAt = [&](std::size_t i) {
             const ByteKind kind = kKinds.kind[bytes[i]];
             if ((escaped & (1u << kind)) == 0) {
-                continue;
+                return;
             }
             out_.put(text.data() + run, i - run);
             out_.put(kind == kAlways       ? (bytes[i] == '<' ? "&#x3c;" : "&#x3e;")
@@ -549,6 +615,17 @@ class Writer {
                                            : "&#x22;",
                      6);
             run = i + 1;
+        };
+        std::size_t i = 0;
+#if defined(VELXMLN_SCAN_SSE2)
+        for (; i + 16 <= size; i += 16) {
+            for (unsigned found = markupMask(bytes + i); found != 0; found &= found - 1) {
+                escapeAt(i + lowestBit(found));
+            }
+        }
+#endif
+        for (; i < size; ++i) {
+            escapeAt(i);
         }
         out_.put(text.data() + run, size - run);
     }
@@ -576,6 +653,7 @@ class Writer {
     Output out_;
     const Data& root_;
     bool checked_ = false;           // the whole tree has passed the conversion's checks
+    std::size_t items_ = 1;          // elements, attributes and texts written while not checked
     bool conversionFailed_ = false;  // a check of the conversion failed: nothing is written
     Escapes textEscapes_;
     kasxmln::CStringConverter converter_;
