@@ -4,6 +4,7 @@
 #include <climits>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -21,6 +22,10 @@ namespace detail {
 namespace {
 
 using kasxmln::detail::NarrowAttribute;
+
+// Texts shorter than this fit into a std::string without memory of their own (libstdc++, and
+// more in other libraries).
+constexpr std::size_t kShortText = 16;
 
 // Up to this many attributes a linear search for repeated names is cheaper than a hash table.
 constexpr std::size_t kLinearAttributeSearch = 8;
@@ -53,7 +58,7 @@ class ElementBuilder final : public kasxmln::detail::NodeEvents {
 
     void startElement(std::string_view name, const NarrowAttribute* attributes,
                       std::size_t count) override {
-        auto element = std::make_unique<Data>(staged(name, name_));
+        auto element = std::make_unique<Data>(Staged(name, name_).get());
         if (count > 0) {
             setAttributes(*element, attributes, count);
         }
@@ -80,7 +85,7 @@ class ElementBuilder final : public kasxmln::detail::NodeEvents {
         if (text.front() != ' ' && text.back() != ' ') {
             piece->setData(std::string(text));
         } else {
-            piece->setDataPlain(staged(text, value_));
+            piece->setDataPlain(Staged(text, value_).get());
         }
         piece->setParent(element);
         waiting_.push_back(piece.get());
@@ -100,12 +105,26 @@ class ElementBuilder final : public kasxmln::detail::NodeEvents {
     }
 
   private:
-    // `text` in `buffer`, which keeps its room, ready to be copied into a record: the copy is then
-    // the only string made, and it has exactly the room it needs.
-    static const std::string& staged(std::string_view text, std::string& buffer) {
-        buffer.assign(text.data(), text.size());
-        return buffer;
-    }
+    // `text` as a string for a record to copy, which then has exactly the room it needs. A short
+    // text is made in place, needing no memory of its own; a longer one goes into `buffer`, which
+    // keeps its room, so that the record's copy is the only string made.
+    class Staged {
+      public:
+        Staged(std::string_view text, std::string& buffer) {
+            if (text.size() < kShortText) {
+                own_.emplace(text);
+                text_ = &*own_;
+            } else {
+                buffer.assign(text.data(), text.size());
+                text_ = &buffer;
+            }
+        }
+        const std::string& get() const noexcept { return *text_; }
+
+      private:
+        std::optional<std::string> own_;
+        const std::string* text_;
+    };
 
     // A repeated name keeps its first place and takes the last value, as Data::setAttribute does.
     void setAttributes(Data& element, const NarrowAttribute* attributes, std::size_t count) {
@@ -130,12 +149,12 @@ class ElementBuilder final : public kasxmln::detail::NodeEvents {
                 }
             }
             if (repeated != nullptr) {
-                repeated->setData(staged(attribute.value, value_));
+                repeated->setData(Staged(attribute.value, value_).get());
                 repeated->setEntityFlag(true);
                 continue;
             }
-            auto made = std::make_unique<AttributeData>(staged(attribute.name, name_),
-                                                        staged(attribute.value, value_));
+            auto made = std::make_unique<AttributeData>(Staged(attribute.name, name_).get(),
+                                                        Staged(attribute.value, value_).get());
             list.push_back(made.get());
             AttributeData* added = made.release();
             if (count > kLinearAttributeSearch) {
@@ -155,7 +174,7 @@ class ElementBuilder final : public kasxmln::detail::NodeEvents {
     std::vector<Data*> open_;          // the open elements, outermost first (borrowed)
     std::vector<Data*> waiting_;       // children of the open elements, in order (owned)
     std::vector<std::size_t> starts_;  // where each open element's children start in waiting_
-    std::string name_;                 // staging buffers, see staged()
+    std::string name_;                 // staging buffers, see Staged
     std::string value_;
 };
 

@@ -96,10 +96,6 @@ void NarrowText::append(const XMLCh* chars, std::size_t count) {
     appendUnits(chars + start, end - start);
 }
 
-void NarrowText::appendWhole(const XMLCh* chars, std::size_t count) {
-    appendUnits(chars, count);
-}
-
 void NarrowText::close() {
     if (held_ != 0) {
         const XMLCh lone[1] = {held_};

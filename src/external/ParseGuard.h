@@ -34,7 +34,23 @@ class NarrowText {
     void append(const XMLCh* chars, std::size_t count);
 
     /// Appends a whole text: a first half of a pair at its end has no second one and becomes "?".
-    void appendWhole(const XMLCh* chars, std::size_t count);
+    void appendWhole(const XMLCh* chars, std::size_t count) {
+        // Names and short values, ASCII mostly, are copied here without a call.
+        constexpr std::size_t kShort = 16;
+        if (count <= kShort && capacity_ - size_ >= kShort) {
+            char* out = buffer_.get() + size_;
+            std::size_t i = 0;
+            while (i < count && chars[i] < 0x80) {
+                out[i] = static_cast<char>(chars[i]);
+                ++i;
+            }
+            if (i == count) {
+                size_ += count;
+                return;
+            }
+        }
+        appendUnits(chars, count);
+    }
 
     /// Ends the run of pieces: a first half still waiting has no second one and becomes "?".
     void close();
