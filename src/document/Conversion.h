@@ -1,4 +1,5 @@
-// The two conversions between element trees and node-library trees.
+// Reading XML text into element trees and writing element trees as XML text, both without a
+// node-library tree in between.
 #ifndef VELXMLN_SRC_DOCUMENT_CONVERSION_H
 #define VELXMLN_SRC_DOCUMENT_CONVERSION_H
 
@@ -9,7 +10,6 @@
 
 #include <VelXmlN/Data.h>
 #include <VelXmlN/EncodeSkip.h>
-#include <VelXmlN/kasxmln.h>
 
 namespace VelXmlN {
 namespace detail {

@@ -23,8 +23,8 @@ namespace {
 
 using kasxmln::detail::NarrowAttribute;
 
-// Texts shorter than this fit into a std::string without memory of their own (libstdc++, and
-// more in other libraries).
+// Texts shorter than this fit into a std::string without memory of their own (up to 15
+// characters in libstdc++ and in Microsoft's library, more in libc++).
 constexpr std::size_t kShortText = 16;
 
 // Up to this many attributes a linear search for repeated names is cheaper than a hash table.

@@ -1,4 +1,5 @@
-// CXMLManager: the hardened Xerces-C SAX2 parse behind both LoadDocument forms.
+// CXMLManager: the hardened Xerces-C SAX2 parse behind both LoadDocument forms and behind the
+// event path of the reader (NodeEvents.h).
 #include <VelXmlN/kasxmln.h>
 
 #include <cstdint>
