@@ -1,7 +1,7 @@
 # The two set-up commands of the README, and a few more for developers.
 #   make demo   install what is missing, build, run the velxmln command on the bundled samples
 #   make test   install what is missing, build and run every test (Release, then ASan+UBSan)
-#   make bench  build and run the benchmarks (Release)
+#   make bench  build and run the benchmarks (Release), bench_peers beside other XML libraries
 #   make docs   build the API reference with Doxygen, when it is installed
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RELEASE := build/release
@@ -43,10 +43,15 @@ test-sanitize: sanitize
 
 test: test-release test-sanitize
 
-bench: deps
-	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DVELXMLN_BUILD_BENCH=ON -DVELXMLN_BUILD_TESTS=OFF
+# The peers of bench_peers are benchmark-only dependencies, installed here and nowhere else.
+PEERS := libpugixml-dev libtinyxml2-dev libxml2-dev
+
+bench:
+	@bash scripts/install-deps.sh $(PEERS)
+	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DVELXMLN_BUILD_BENCH=ON -DVELXMLN_BUILD_PEERS=ON -DVELXMLN_BUILD_TESTS=OFF
 	cmake --build $(BENCH) -j $(JOBS)
 	@for b in $(BENCH)/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
+	@echo "== $(BENCH)/bench/peers/bench_peers"; $(BENCH)/bench/peers/bench_peers
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h' '*.c')

@@ -31,86 +31,43 @@
 #include <VelXmlN/Tree.h>
 #include <VelXmlN/kasxmln.h>
 
+#include "GeneratedDocuments.h"
+
 namespace {
 
-constexpr std::size_t kTargetBytes = 50u * 1000u * 1000u;
-
-// ---- Documents ---------------------------------------------------------------------------------
-
-// Element-dense records: many small elements with several attributes and short values.
-std::string makeRecords() {
-    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<records>\n";
-    for (unsigned i = 0; text.size() < kTargetBytes; ++i) {
-        const std::string n = std::to_string(i);
-        text += "  <record id=\"" + n + "\" kind=\"k" + std::to_string(i % 7) +
-                "\" valid=\"true\"><name>Item " + n + "</name><x>" + std::to_string(i * 0.25) +
-                "</x><y>-" + std::to_string(i % 1000) + ".5</y><tags><tag>a</tag><tag>b" +
-                std::to_string(i % 13) + "</tag></tags></record>\n";
-    }
-    return text + "</records>\n";
-}
-
-// Text-heavy: long paragraphs of prose with a few references and inline elements.
-std::string makeText() {
-    static const char* const kWords[] = {"the",     "machine", "reads", "values",  "from",
-                                         "a",       "stream",  "and",   "writes",  "them",
-                                         "back",    "into",    "its",   "tree",    "while",
-                                         "keeping", "every",   "text",  "exactly", "intact"};
-    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<book>\n";
-    unsigned seed = 1;
-    for (unsigned chapter = 0; text.size() < kTargetBytes; ++chapter) {
-        text += "<chapter title=\"Chapter " + std::to_string(chapter) + "\">\n";
-        for (int paragraph = 0; paragraph < 20; ++paragraph) {
-            text += "<para>";
-            for (int word = 0; word < 400; ++word) {
-                seed = seed * 1103515245u + 12345u;
-                text += kWords[(seed >> 16) % 20];
-                text += (word % 50 == 49) ? " &amp; " : " ";
-            }
-            text += "<em>emphasis</em> and the end.</para>\n";
-        }
-        text += "</chapter>\n";
-    }
-    return text + "</book>\n";
-}
-
-// A pretty-printed configuration: nested sections, settings with attributes, comments.
-std::string makeConfig() {
-    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<config>\r\n";
-    for (unsigned i = 0; text.size() < kTargetBytes; ++i) {
-        const std::string n = std::to_string(i);
-        text += "\t<!-- section " + n + " -->\r\n\t<section name=\"s" + n + "\">\r\n";
-        for (int k = 0; k < 8; ++k) {
-            const std::string key = std::to_string(k);
-            text += "\t\t<setting Name=\"key" + key + "\" Value=\"" + std::to_string(i * 8 + k) +
-                    ".125\" Unit=\"mm\"/>\r\n";
-        }
-        text +=
-            "\t\t<limits>\r\n\t\t\t<lower>0.5</lower>\r\n\t\t\t<upper>99.5</upper>\r\n"
-            "\t\t</limits>\r\n\t</section>\r\n";
-    }
-    return text + "</config>\r\n";
-}
-
 const std::string& document(int kind) {
-    static const std::string records = makeRecords();
-    static const std::string prose = makeText();
-    static const std::string config = makeConfig();
+    static const std::string records = bench_documents::makeDocument(bench_documents::kRecords);
+    static const std::string prose = bench_documents::makeDocument(bench_documents::kText);
+    static const std::string config = bench_documents::makeDocument(bench_documents::kConfig);
     return kind == 0 ? records : kind == 1 ? prose : config;
 }
 
-const char* kindName(int kind) {
-    return kind == 0 ? "records" : kind == 1 ? "text" : "config";
-}
+using bench_documents::kindName;
 
 // ---- Memory streams ----------------------------------------------------------------------------
 
-// Reads a string in place, so that no copy is made before the reader's own.
+// Reads a string in place, and seeks in it, as std::istringstream does on its own copy.
 class InputBuffer : public std::streambuf {
   public:
     explicit InputBuffer(const std::string& text) {
         char* begin = const_cast<char*>(text.data());
         setg(begin, begin, begin + text.size());
+    }
+
+  protected:
+    pos_type seekoff(off_type offset, std::ios_base::seekdir direction,
+                     std::ios_base::openmode) override {
+        char* from = direction == std::ios_base::beg   ? eback()
+                     : direction == std::ios_base::cur ? gptr()
+                                                       : egptr();
+        if (offset < eback() - from || offset > egptr() - from) {
+            return pos_type(off_type(-1));
+        }
+        setg(eback(), from + offset, egptr());
+        return pos_type(gptr() - eback());
+    }
+    pos_type seekpos(pos_type position, std::ios_base::openmode which) override {
+        return seekoff(off_type(position), std::ios_base::beg, which);
     }
 };
 
@@ -277,6 +234,7 @@ void countOnlyParse(benchmark::State& state) {
         reader->setEntityResolver(&handler);
         xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(text.data()),
                                           text.size(), "benchmark", false);
+        source.setCopyBufToStream(false);  // read in place, as the loader does
         reader->parse(source);
         elements = handler.elements;
     }

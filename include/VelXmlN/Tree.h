@@ -46,6 +46,10 @@ class VELXMLN_API Tree {
     /// child elements become nameless children, unchanged. An empty rest changes nothing. A
     /// document that cannot be read throws kasxmln::CXMLException (what and where) and the tree
     /// keeps the root it had. Documents nested deeper than kasxmln::kMaxElementDepth are refused.
+    /// Afterwards, also after an exception, the stream's buffer is at its end; the stream's state
+    /// flags are not changed. A stream buffer that can seek (files, string streams) is parsed in
+    /// blocks straight from it, so the text is never held in memory as a whole; any other is
+    /// read into memory first.
     void buildOfStream(std::istream& in);
 
     /// Writes the document as UTF-8 XML: <?xml version="1.0" encoding="UTF-8"?>, CR LF, the root
@@ -54,6 +58,8 @@ class VELXMLN_API Tree {
     /// control character other than tab, line feed and carriage return (5, 10, text), a tree
     /// deeper than kasxmln::kMaxElementDepth (CXMLException::kLimitError) before anything is
     /// written. What was written before a failure stays in the stream; the tree is not changed.
+    /// The text reaches the stream in blocks of 64 KiB; up to 64 MiB of it may be held back until
+    /// the whole tree is known to be writable.
     void putToStream(std::ostream& out) const;
 
     /// The mode to open output files for putToStream with: std::ios_base::out | binary, so that an

@@ -1,180 +1,265 @@
-// XML text to element trees for Tree::buildOfStream: reading the stream and the node conversion.
+// XML text to element trees for Tree::buildOfStream: reading the stream, and the node conversion
+// run on the events of the loader.
 #include <algorithm>
+#include <climits>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include <VelXmlN/kasxmln.h>
+
 #include "document/Conversion.h"
-#include "external/NodeAccess.h"
+#include "external/NodeEvents.h"
 
 namespace VelXmlN {
 namespace detail {
 
 namespace {
 
-using kasxmln::CXMLAttribut;
-using kasxmln::CXMLNode;
-using kasxmln::CXMLTextNode;
-using kasxmln::detail::NodeAccess;
+using kasxmln::detail::NarrowAttribute;
 
-// Read in blocks of this size when the stream cannot tell how much is left.
-constexpr std::size_t kReadBlock = 1u << 16;
+// Texts shorter than this fit into a std::string without memory of their own (up to 15
+// characters in libstdc++ and in Microsoft's library, more in libc++).
+constexpr std::size_t kShortText = 16;
 
 // Up to this many attributes a linear search for repeated names is cheaper than a hash table.
 constexpr std::size_t kLinearAttributeSearch = 8;
 
-std::string takeText(CXMLNode& node, bool release) {
-    if (release && NodeAccess::isLibraryText(node)) {
-        return std::move(NodeAccess::text(static_cast<CXMLTextNode&>(node)));
-    }
-    const auto* text = dynamic_cast<const CXMLTextNode*>(&node);
-    return text != nullptr ? std::string(text->GetText()) : std::string();
-}
+// Read in blocks of this size when the stream cannot tell how much is left.
+constexpr std::size_t kReadBlock = 1u << 16;
 
-void setName(Data& target, CXMLNode& node, bool release) {
-    if (release && NodeAccess::isLibraryElement(node)) {
-        target.setName(NodeAccess::tagName(node));
-    } else {
-        target.setName(node.GetTagName());
-    }
-}
+// The node conversion, run on the loader's events as they come: an element gets its name and
+// attributes as it starts; an only text child becomes its value (trimmed of spaces), any other
+// text a nameless child (unchanged). The children of the open elements wait, owned here, on one
+// stack until their parent ends; then it gets a child list of exactly the right size.
+class ElementBuilder final : public kasxmln::detail::NodeEvents {
+  public:
+    ElementBuilder() = default;
+    ElementBuilder(const ElementBuilder&) = delete;
+    ElementBuilder& operator=(const ElementBuilder&) = delete;
 
-// A repeated name keeps its first place and takes the last value, as Data::setAttribute does.
-void setAttributes(Data& target, CXMLNode& node) {
-    CXMLAttribut** attributes = node.GetAttributes();
-    std::size_t count = 0;
-    while (attributes[count] != nullptr) {
-        ++count;
+    // Children still waiting belong to no parent yet (each owns its finished subtree).
+    ~ElementBuilder() override { discardWaiting(); }
+
+    // The root, once the document has ended; the caller owns it.
+    std::unique_ptr<Data> takeRoot() { return std::move(root_); }
+
+    void restart() override {
+        discardWaiting();
+        open_.clear();
+        starts_.clear();
+        root_.reset();
     }
-    if (count <= kLinearAttributeSearch) {
-        for (std::size_t i = 0; i < count; ++i) {
-            target.setAttribute(attributes[i]->GetName(), attributes[i]->GetValue(), true);
+
+    void startElement(std::string_view name, const NarrowAttribute* attributes,
+                      std::size_t count) override {
+        auto element = std::make_unique<Data>(Staged(name, name_).get());
+        if (count > 0) {
+            setAttributes(*element, attributes, count);
         }
-        return;
-    }
-    std::vector<AttributeData*>& list = target.getAttributes();
-    list.reserve(list.size() + count);
-    std::unordered_map<std::string_view, AttributeData*> byName;
-    byName.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::string_view name = attributes[i]->GetName();
-        const auto found = byName.find(name);
-        if (found != byName.end()) {
-            found->second->setData(attributes[i]->GetValue());
-            found->second->setEntityFlag(true);
-            continue;
+        Data* made = element.get();
+        if (open_.empty()) {
+            root_ = std::move(element);
+        } else {
+            made->setParent(open_.back());
+            waiting_.push_back(made);
+            element.release();
         }
-        auto attribute =
-            std::make_unique<AttributeData>(attributes[i]->GetName(), attributes[i]->GetValue());
-        AttributeData* added = attribute.get();
-        list.push_back(added);
-        attribute.release();
-        byName.emplace(added->getName(), added);
+        open_.push_back(made);
+        starts_.push_back(waiting_.size());
     }
-}
 
-void destroySlot(CXMLNode** slot) noexcept {
-    CXMLNode* node = *slot;
-    *slot = nullptr;
-    delete node;
-}
-
-// Name and attributes; an only text child becomes the value. Returns whether children remain to
-// be walked.
-bool fillElement(Data& target, CXMLNode& node, bool release) {
-    setName(target, node, release);
-    setAttributes(target, node);
-    CXMLNode** children = node.GetChildren();
-    if (children[0] == nullptr) {
-        return false;
-    }
-    if (children[1] == nullptr && children[0]->GetNodeType() == CXMLNode::kTextNode) {
-        target.setData(takeText(*children[0], release));
-        if (release) {
-            destroySlot(children);
+    void text(std::string_view text, bool last) override {
+        Data* element = open_.back();
+        if (last && waiting_.size() == starts_.back()) {
+            element->setData(std::string(text));
+            return;
         }
-        return false;
-    }
-    // children[1] may be the terminator already (one element child): count from there.
-    std::size_t count = 1;
-    while (children[count] != nullptr) {
-        ++count;
-    }
-    target.getChildren().reserve(count);
-    return true;
-}
-
-struct Frame {
-    CXMLNode* node;
-    Data* target;
-    CXMLNode** children;
-    std::size_t next;
-    CXMLNode** slot;  // where the node sits in its parent's array; null for the top node
-};
-
-void convert(Data& root, CXMLNode& source, bool release) {
-    if (!fillElement(root, source, release)) {
-        return;
-    }
-    std::vector<Frame> stack;
-    stack.push_back(Frame{&source, &root, source.GetChildren(), 0, nullptr});
-    while (!stack.empty()) {
-        Frame& top = stack.back();
-        CXMLNode** slot = top.children + top.next;
-        CXMLNode* child = *slot;
-        if (child == nullptr) {
-            CXMLNode** finished = top.slot;
-            stack.pop_back();
-            if (release && finished != nullptr) {
-                destroySlot(finished);
-            }
-            continue;
+        auto piece = std::make_unique<Data>();
+        // setData would trim spaces at the ends; a piece of mixed content is kept unchanged.
+        if (text.front() != ' ' && text.back() != ' ') {
+            piece->setData(std::string(text));
+        } else {
+            piece->setDataPlain(Staged(text, value_).get());
         }
-        ++top.next;
-        Data* parent = top.target;
-        if (child->GetNodeType() == CXMLNode::kTextNode) {
-            std::string text = takeText(*child, release);
-            auto piece = std::make_unique<Data>();
-            // A mixed-content piece is kept unchanged; setData only trims spaces at the ends, so
-            // it can take the text over whenever there are none.
-            if (text.empty() || (text.front() != ' ' && text.back() != ' ')) {
-                piece->setData(std::move(text));
+        piece->setParent(element);
+        waiting_.push_back(piece.get());
+        piece.release();
+    }
+
+    void endElement() override {
+        const std::size_t start = starts_.back();
+        if (start < waiting_.size()) {
+            // Adopted only once the list is made, so a failed allocation leaves them waiting.
+            open_.back()->getChildren().assign(
+                waiting_.begin() + static_cast<std::ptrdiff_t>(start), waiting_.end());
+            waiting_.resize(start);
+        }
+        starts_.pop_back();
+        open_.pop_back();
+    }
+
+  private:
+    // `text` as a string for a record to copy, which then has exactly the room it needs. A short
+    // text is made in place, needing no memory of its own; a longer one goes into `buffer`, which
+    // keeps its room, so that the record's copy is the only string made.
+    class Staged {
+      public:
+        Staged(std::string_view text, std::string& buffer) {
+            if (text.size() < kShortText) {
+                own_.emplace(text);
+                text_ = &*own_;
             } else {
-                piece->setDataPlain(text);
+                buffer.assign(text.data(), text.size());
+                text_ = &buffer;
             }
-            parent->addChild(std::move(piece));
-            if (release) {
-                destroySlot(slot);
-            }
-            continue;
         }
-        Data* element = parent->addChild(std::make_unique<Data>());
-        if (fillElement(*element, *child, release)) {
-            stack.push_back(Frame{child, element, child->GetChildren(), 0, slot});
-        } else if (release) {
-            destroySlot(slot);
+        const std::string& get() const noexcept { return *text_; }
+
+      private:
+        std::optional<std::string> own_;
+        const std::string* text_;
+    };
+
+    // A repeated name keeps its first place and takes the last value, as Data::setAttribute does.
+    void setAttributes(Data& element, const NarrowAttribute* attributes, std::size_t count) {
+        std::vector<AttributeData*>& list = element.getAttributes();
+        list.reserve(count);
+        std::unordered_map<std::string_view, AttributeData*> byName;
+        if (count > kLinearAttributeSearch) {
+            byName.reserve(count);
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            const NarrowAttribute& attribute = attributes[i];
+            AttributeData* repeated = nullptr;
+            if (count > kLinearAttributeSearch) {
+                const auto found = byName.find(attribute.name);
+                repeated = found != byName.end() ? found->second : nullptr;
+            } else {
+                for (AttributeData* earlier : list) {
+                    if (earlier->getName() == attribute.name) {
+                        repeated = earlier;
+                        break;
+                    }
+                }
+            }
+            if (repeated != nullptr) {
+                repeated->setData(Staged(attribute.value, value_).get());
+                repeated->setEntityFlag(true);
+                continue;
+            }
+            auto made = std::make_unique<AttributeData>(Staged(attribute.name, name_).get(),
+                                                        Staged(attribute.value, value_).get());
+            list.push_back(made.get());
+            AttributeData* added = made.release();
+            if (count > kLinearAttributeSearch) {
+                byName.emplace(added->getName(), added);
+            }
         }
     }
-}
+
+    void discardWaiting() noexcept {
+        for (Data* element : waiting_) {
+            delete element;
+        }
+        waiting_.clear();
+    }
+
+    std::unique_ptr<Data> root_;
+    std::vector<Data*> open_;          // the open elements, outermost first (borrowed)
+    std::vector<Data*> waiting_;       // children of the open elements, in order (owned)
+    std::vector<std::size_t> starts_;  // where each open element's children start in waiting_
+    std::string name_;                 // staging buffers, see Staged
+    std::string value_;
+};
 
 }  // namespace
 
-void convertNode(Data* target, CXMLNode* source) {
-    if (target != nullptr && source != nullptr) {
-        convert(*target, *source, false);
-    }
+std::unique_ptr<Data> readElements(const char* bytes, std::size_t size) {
+    ElementBuilder builder;
+    kasxmln::detail::loadEvents(bytes, size, builder);
+    return builder.takeRoot();
 }
 
-void convertNodeReleasing(Data& target, CXMLNode& source) {
-    convert(target, source, true);
+namespace {
+
+using traits = std::istream::traits_type;
+
+// How many bytes a stream buffer has from its position to its end, when it can seek and tell;
+// the position is left where it was. -1 when it cannot tell.
+std::streamoff bytesLeft(std::streambuf& buffer) {
+    const std::streampos here = buffer.pubseekoff(0, std::ios_base::cur, std::ios_base::in);
+    if (here == std::streampos(-1)) {
+        return -1;
+    }
+    const std::streampos end = buffer.pubseekoff(0, std::ios_base::end, std::ios_base::in);
+    if (buffer.pubseekpos(here, std::ios_base::in) != here || end == std::streampos(-1)) {
+        return -1;
+    }
+    return end - here;
+}
+
+// Leaves a stream buffer at its end when the read is over, however it ends, so that the stream
+// looks as if the whole text had been taken into memory first.
+class ToTheEnd {
+  public:
+    explicit ToTheEnd(std::streambuf& buffer) : buffer_(buffer) {}
+    ToTheEnd(const ToTheEnd&) = delete;
+    ToTheEnd& operator=(const ToTheEnd&) = delete;
+    ~ToTheEnd() {
+        try {
+            buffer_.pubseekoff(0, std::ios_base::end, std::ios_base::in);
+        } catch (...) {
+            // A buffer that fails to seek now, after it has been read, must not replace the
+            // outcome of the read (a destructor cannot throw anyway); its position is then what
+            // the read left.
+        }
+    }
+
+  private:
+    std::streambuf& buffer_;
+};
+
+}  // namespace
+
+std::unique_ptr<Data> readDocument(std::istream& in) {
+    std::streambuf* buffer = in.rdbuf();
+    if (buffer == nullptr) {
+        return nullptr;
+    }
+    // A buffer that can seek is parsed straight from its own blocks: the text is not copied into
+    // memory first, so a read needs no more memory than the elements it makes.
+    const std::streamoff left = bytesLeft(*buffer);
+    if (left > 0 && static_cast<unsigned long long>(left) <= UINT_MAX) {
+        if (traits::eq_int_type(buffer->sgetc(), traits::eof())) {
+            return nullptr;
+        }
+        ElementBuilder builder;
+        {
+            ToTheEnd atTheEnd(*buffer);
+            kasxmln::detail::loadEvents(*buffer, builder);
+        }
+        return builder.takeRoot();
+    }
+    std::string text = readRest(in);
+    if (text.empty()) {
+        return nullptr;
+    }
+    if (text.size() > UINT_MAX) {
+        throw kasxmln::CXMLException(kasxmln::CXMLException::kLimitError, 0,
+                                     "the document is " + std::to_string(text.size()) +
+                                         " bytes long; at most " + std::to_string(UINT_MAX) +
+                                         " bytes can be read");
+    }
+    return readElements(text.data(), text.size());
 }
 
 std::string readRest(std::istream& in) {
-    using traits = std::istream::traits_type;
     std::string bytes;
     std::streambuf* buffer = in.rdbuf();
     if (buffer == nullptr) {
@@ -182,13 +267,9 @@ std::string readRest(std::istream& in) {
     }
     // A seekable stream tells how much is left, so the text is read into one buffer of the
     // right size; other streams are read in growing blocks.
-    const std::streampos here = buffer->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
-    if (here != std::streampos(-1)) {
-        const std::streampos end = buffer->pubseekoff(0, std::ios_base::end, std::ios_base::in);
-        buffer->pubseekpos(here, std::ios_base::in);
-        if (end != std::streampos(-1) && end > here) {
-            bytes.reserve(static_cast<std::size_t>(end - here));
-        }
+    const std::streamoff left = bytesLeft(*buffer);
+    if (left > 0) {
+        bytes.reserve(static_cast<std::size_t>(left));
     }
     for (;;) {
         if (bytes.size() == bytes.capacity()) {

@@ -1,23 +1,15 @@
 #include <VelXmlN/Tree.h>
 
-#include <climits>
 #include <ios>
 #include <memory>
 #include <sstream>
 #include <string>
-
-#include <VelXmlN/kasxmln.h>
 
 #include "document/Conversion.h"
 
 namespace VelXmlN {
 
 namespace {
-
-struct DocumentReleaser {
-    void operator()(kasxmln::CXMLDocument* document) const noexcept { document->Release(); }
-};
-using Document = std::unique_ptr<kasxmln::CXMLDocument, DocumentReleaser>;
 
 bool liesIn(const Data* node, const Data* top) noexcept {
     for (; node != nullptr; node = node->getParent()) {
@@ -56,38 +48,21 @@ void Tree::destroyRoot() noexcept {
 }
 
 void Tree::buildOfStream(std::istream& in) {
-    std::string text = detail::readRest(in);
-    if (text.empty()) {
-        return;
-    }
-    if (text.size() > UINT_MAX) {
-        throw kasxmln::CXMLException(kasxmln::CXMLException::kLimitError, 0,
-                                     "the document is " + std::to_string(text.size()) +
-                                         " bytes long; at most " + std::to_string(UINT_MAX) +
-                                         " bytes can be read");
-    }
-    Document document(kasxmln::CXMLManager::GetInstance()->LoadDocument(
-        text.data(), static_cast<unsigned int>(text.size()), false, false, nullptr, false, false));
-    // The text is parsed: free it before the elements are built, to keep the peak low.
-    std::string().swap(text);
-    kasxmln::CXMLNode* top = document->GetRootNode();
-    if (top == nullptr) {
+    // The new root is built aside and installed only once the whole text has been read, so a
+    // document that cannot be read leaves the tree as it was.
+    std::unique_ptr<Data> read = detail::readDocument(in);
+    if (read == nullptr) {
         return;
     }
     destroyRoot();
-    root = new Data();
-    detail::convertNodeReleasing(*root, *top);
+    root = read.release();
 }
 
 void Tree::putToStream(std::ostream& out) const {
     if (root == nullptr) {
         return;
     }
-    Document document(kasxmln::CXMLManager::GetInstance()->CreateDocument(nullptr, nullptr));
-    detail::checkNoZeroByte(root->getName());
-    kasxmln::CXMLNode* top = document->CreateRootNode(root->getName().c_str());
-    detail::convertElement(*top, *root, encodeSkip, 1);
-    document->Save(out, true);
+    detail::writeDocument(out, *root, encodeSkip);
 }
 
 int Tree::getOFStreamOpenMode() {

@@ -31,6 +31,10 @@ bool narrowIsUtf8() noexcept;
 /// returns the number of units written. Invalid sequences become U+FFFD.
 std::size_t narrowToUtf16(const char* text, std::size_t length, char16_t* out);
 
+/// Copies the leading ASCII run of `text` (units below 0x80) to `out`, which has room for `length`
+/// bytes, one byte per unit, and returns its length. ASCII reads the same in every code page.
+std::size_t narrowAscii(const char16_t* text, std::size_t length, char* out) noexcept;
+
 /// Converts `length` UTF-16 units to narrow text into `out`, which has room for 3 * `length`
 /// bytes, and returns the number of bytes written. Characters the code page cannot hold (an
 /// unpaired surrogate included) become one "?" each.

@@ -1,4 +1,5 @@
-// CXMLManager: the hardened Xerces-C SAX2 parse behind both LoadDocument forms.
+// CXMLManager: the hardened Xerces-C SAX2 parse behind both LoadDocument forms and behind the
+// event path of the reader (NodeEvents.h).
 #include <VelXmlN/kasxmln.h>
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -22,6 +24,7 @@
 
 #include "external/CodePageConvert.h"
 #include "external/NodeAccess.h"
+#include "external/NodeEvents.h"
 #include "external/ParseGuard.h"
 #include "external/ParserInput.h"
 #include "external/XercesInit.h"
@@ -43,7 +46,7 @@ constexpr std::size_t kKeptTextBuffer = 1u << 20;
 // The UTF-8 rescan of a file reads it in blocks of this size.
 constexpr std::size_t kRescanBlock = 1u << 16;
 
-bool isBlank(const std::string& text) {
+bool isBlank(std::string_view text) {
     for (const char c : text) {
         if (c != ' ' && c != '\n' && c != '\t' && c != '\r') {
             return false;
@@ -78,7 +81,7 @@ class TreeBuilder final : public Guard {
         waiting_.clear();
         starts_.clear();
         current_ = nullptr;
-        pending_ = NarrowText();
+        pending_.reset();
     }
 
     void startElement(const XMLCh* const, const XMLCh* const, const XMLCh* const qname,
@@ -145,21 +148,17 @@ class TreeBuilder final : public Guard {
     // instructions and CDATA sections becomes one node.
     void flushText() {
         pending_.close();
-        std::string& text = pending_.text();
-        if (text.empty()) {
+        if (pending_.empty()) {
             return;
         }
+        const std::string_view text = pending_.view();
         if (!isBlank(text)) {
-            // An exact copy, so that no node keeps the spare room of the collecting buffer.
             std::unique_ptr<CXMLTextNode> node =
                 NodeAccess::newText(arena_, std::string(text), current_);
             waiting_.push_back(node.get());
             node.release();
         }
-        text.clear();
-        if (text.capacity() > kKeptTextBuffer) {
-            std::string().swap(text);
-        }
+        pending_.clear(kKeptTextBuffer);
     }
 
     CXMLDocument& document_;
@@ -169,6 +168,93 @@ class TreeBuilder final : public Guard {
     std::vector<CXMLNode*> waiting_;   // children of the open elements, in order
     std::vector<std::size_t> starts_;  // where each open element's children start
     std::vector<CXMLAttribut*> made_;
+};
+
+// The same parse and the same conventions as TreeBuilder, handed to a NodeEvents receiver instead
+// of being built into nodes. Names and texts are converted into buffers that keep their room from
+// one element to the next, so that no string is made per element here.
+class EventBuilder final : public Guard {
+  public:
+    explicit EventBuilder(NodeEvents& events) : Guard(std::string()), events_(events) {}
+
+    EventBuilder(const EventBuilder&) = delete;
+    EventBuilder& operator=(const EventBuilder&) = delete;
+
+    void beginPass(bool validating, const std::uint64_t& taken) override {
+        Guard::beginPass(validating, taken);
+        open_ = 0;
+        pending_.reset();
+        events_.restart();
+    }
+
+    void startElement(const XMLCh* const, const XMLCh* const, const XMLCh* const qname,
+                      const xercesc::Attributes& attributes) override {
+        enter(qname);
+        flushText(false);
+        // The name and every attribute's name and value go into one buffer, one after another;
+        // their views are taken once it has stopped growing.
+        tag_.clear(kKeptTextBuffer);
+        tag_.appendWhole(qname, length(qname));
+        const std::size_t nameLength = tag_.size();
+        const XMLSize_t count = attributes.getLength();
+        if (ends_.size() < 2 * count) {
+            ends_.resize(2 * count);
+            attributes_.resize(count);
+        }
+        for (XMLSize_t i = 0; i < count; ++i) {
+            const XMLCh* value = attributes.getValue(i);
+            const std::size_t valueLength = length(value);
+            deliver(valueLength);
+            const XMLCh* name = attributes.getQName(i);
+            tag_.appendWhole(name, length(name));
+            ends_[2 * i] = tag_.size();
+            tag_.appendWhole(value, valueLength);
+            ends_[2 * i + 1] = tag_.size();
+        }
+        const std::string_view all = tag_.view();
+        std::size_t from = nameLength;
+        for (XMLSize_t i = 0; i < count; ++i) {
+            attributes_[i].name = all.substr(from, ends_[2 * i] - from);
+            attributes_[i].value = all.substr(ends_[2 * i], ends_[2 * i + 1] - ends_[2 * i]);
+            from = ends_[2 * i + 1];
+        }
+        ++open_;
+        events_.startElement(all.substr(0, nameLength), attributes_.data(), count);
+    }
+
+    void endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const) override {
+        flushText(true);
+        --open_;
+        events_.endElement();
+        leave();
+    }
+
+    void characters(const XMLCh* const chars, const XMLSize_t count) override {
+        deliver(count);
+        if (open_ > 0) {
+            pending_.append(chars, count);
+        }
+    }
+
+  private:
+    void flushText(bool last) {
+        pending_.close();
+        if (pending_.empty()) {
+            return;
+        }
+        const std::string_view text = pending_.view();
+        if (!isBlank(text)) {
+            events_.text(text, last);
+        }
+        pending_.clear(kKeptTextBuffer);
+    }
+
+    NodeEvents& events_;
+    std::size_t open_ = 0;  // elements started and not ended
+    NarrowText pending_;
+    NarrowText tag_;
+    std::vector<std::size_t> ends_;  // where each attribute's name and value end in tag_
+    std::vector<NarrowAttribute> attributes_;
 };
 
 }  // namespace
@@ -200,7 +286,7 @@ class SaxContext final : public Guard {
 
     void beginPass(bool validating, const std::uint64_t& taken) override {
         Guard::beginPass(validating, taken);
-        text_ = NarrowText();
+        text_.reset();
         documentWaits_ = false;
         dtdWaits_ = false;
     }
@@ -252,11 +338,10 @@ class SaxContext final : public Guard {
 
     void characters(const XMLCh* const chars, const XMLSize_t count) override {
         deliver(count);
-        std::string& text = text_.text();
-        text.clear();
+        text_.clear(kKeptTextBuffer);
         text_.append(chars, count);
-        if (!text.empty()) {
-            handler_.Characters(text.data(), static_cast<unsigned>(text.size()));
+        if (!text_.empty()) {
+            handler_.Characters(text_.view().data(), static_cast<unsigned>(text_.size()));
         }
     }
 
@@ -296,9 +381,9 @@ class SaxContext final : public Guard {
     // A first half of a surrogate pair that waited for the rest of a text, which never came.
     void flushHeld() {
         if (text_.waiting()) {
-            text_.text().clear();
+            text_.clear();
             text_.close();
-            handler_.Characters(text_.text().data(), static_cast<unsigned>(text_.text().size()));
+            handler_.Characters(text_.view().data(), static_cast<unsigned>(text_.size()));
         }
     }
 
@@ -461,6 +546,64 @@ CXMLDocument* CXMLManager::LoadDocument(const char* buffer, unsigned int size, b
         builder, nullptr);
     return document.release();
 }
+
+namespace detail {
+
+void loadEvents(const char* buffer, std::size_t size, NodeEvents& events) {
+    ensureXerces();
+    const char* bytes = buffer != nullptr ? buffer : "";
+    EventBuilder builder(events);
+    builder.setRescan([bytes, size](Utf8Locator& locator) {
+        return locator.feed(bytes, size) || locator.finish();
+    });
+    parse(
+        [bytes, size](std::uint64_t& taken) -> std::unique_ptr<xercesc::InputSource> {
+            static const std::u16string systemId = u"memory buffer";
+            return std::make_unique<StreamSource>(
+                std::make_unique<MemoryStream>(bytes, size, taken), systemId);
+        },
+        builder, nullptr);
+}
+
+void loadEvents(std::streambuf& input, NodeEvents& events) {
+    ensureXerces();
+    const std::streampos start = input.pubseekoff(0, std::ios_base::cur, std::ios_base::in);
+    if (start == std::streampos(-1)) {
+        throw CXMLException(CXMLException::kUsageError, 0,
+                            "the text to read comes from a stream that cannot seek");
+    }
+    const auto rewind = [&input, start] {
+        return input.pubseekpos(start, std::ios_base::in) == start;
+    };
+    EventBuilder builder(events);
+    builder.setRescan([&input, &rewind](Utf8Locator& locator) {
+        if (!rewind()) {
+            return false;
+        }
+        std::vector<char> block(kRescanBlock);
+        std::streamsize got = 0;
+        while ((got = input.sgetn(block.data(), static_cast<std::streamsize>(block.size()))) > 0) {
+            if (locator.feed(block.data(), static_cast<std::size_t>(got))) {
+                return true;
+            }
+        }
+        return locator.finish();
+    });
+    parse(
+        [&input, &rewind](std::uint64_t& taken) -> std::unique_ptr<xercesc::InputSource> {
+            // The same name as for a buffer: the parser's messages do not tell them apart.
+            static const std::u16string systemId = u"memory buffer";
+            if (!rewind()) {
+                throw CXMLException(CXMLException::kUsageError, 0,
+                                    "the stream to read cannot seek back to where the text starts");
+            }
+            return std::make_unique<StreamSource>(std::make_unique<StreambufStream>(input, taken),
+                                                  systemId);
+        },
+        builder, nullptr);
+}
+
+}  // namespace detail
 
 void CXMLManager::LoadDocument(const char* path, CXMLSaxHandler* handler, bool validate,
                                bool useNamespaces, const char* schemaLocation, bool loadExternalDtd,

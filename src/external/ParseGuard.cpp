@@ -1,5 +1,7 @@
 #include "external/ParseGuard.h"
 
+#include <cstring>
+
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/util/XMLString.hpp>
 
@@ -13,6 +15,12 @@ namespace detail {
 namespace {
 
 using VelXmlN::detail::appendNarrow;
+using VelXmlN::detail::kNarrowBytesPerUtf16Unit;
+using VelXmlN::detail::narrowAscii;
+using VelXmlN::detail::utf16ToNarrow;
+
+// The first room of a text buffer.
+constexpr std::size_t kFirstTextRoom = 256;
 
 bool startsWith(const XMLCh* text, const char16_t* prefix) {
     for (; *prefix != 0; ++text, ++prefix) {
@@ -39,6 +47,36 @@ bool isUndeclaredEntity(const XMLCh* message) {
 
 }  // namespace
 
+char* NarrowText::room(std::size_t bytes) {
+    if (capacity_ - size_ < bytes) {
+        std::size_t capacity = capacity_ < kFirstTextRoom ? kFirstTextRoom : capacity_ * 2;
+        if (capacity - size_ < bytes) {
+            capacity = size_ + bytes;
+        }
+        std::unique_ptr<char[]> larger(new char[capacity]);
+        if (size_ > 0) {
+            std::memcpy(larger.get(), buffer_.get(), size_);
+        }
+        buffer_ = std::move(larger);
+        capacity_ = capacity;
+    }
+    return buffer_.get() + size_;
+}
+
+void NarrowText::appendUnits(const XMLCh* chars, std::size_t count) {
+    if (count == 0) {
+        return;
+    }
+    // Room for ASCII first, which is what most text is; the worst case only for the rest.
+    const std::size_t ascii = narrowAscii(chars, count, room(count));
+    size_ += ascii;
+    if (ascii < count) {
+        const std::size_t rest = count - ascii;
+        char* out = room(rest * kNarrowBytesPerUtf16Unit);
+        size_ += utf16ToNarrow(chars + ascii, rest, out);
+    }
+}
+
 void NarrowText::append(const XMLCh* chars, std::size_t count) {
     if (count == 0) {
         return;
@@ -48,22 +86,35 @@ void NarrowText::append(const XMLCh* chars, std::size_t count) {
         const XMLCh pair[2] = {held_, chars[0]};
         held_ = 0;
         const bool joined = chars[0] >= 0xDC00 && chars[0] <= 0xDFFF;
-        appendNarrow(text_, pair, joined ? 2 : 1);
+        appendUnits(pair, joined ? 2 : 1);
         start = joined ? 1 : 0;
     }
     std::size_t end = count;
     if (end > start && chars[end - 1] >= 0xD800 && chars[end - 1] <= 0xDBFF) {
         held_ = chars[--end];
     }
-    appendNarrow(text_, chars + start, end - start);
+    appendUnits(chars + start, end - start);
 }
 
 void NarrowText::close() {
     if (held_ != 0) {
         const XMLCh lone[1] = {held_};
         held_ = 0;
-        appendNarrow(text_, lone, 1);
+        appendUnits(lone, 1);
     }
+}
+
+void NarrowText::clear(std::size_t keep) noexcept {
+    size_ = 0;
+    if (capacity_ > keep) {
+        buffer_.reset();
+        capacity_ = 0;
+    }
+}
+
+void NarrowText::reset() noexcept {
+    clear(0);
+    held_ = 0;
 }
 
 std::string narrow(const XMLCh* text) {

@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include <xercesc/sax/Locator.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
@@ -22,18 +24,56 @@ namespace detail {
 
 /// Narrow text made from the UTF-16 pieces that the parser hands out one after another. A
 /// surrogate pair split between two pieces is joined: its first half waits for the next piece.
+/// The bytes live in one buffer that keeps its room from one text to the next.
 class NarrowText {
   public:
+    NarrowText() = default;
+    NarrowText(const NarrowText&) = delete;
+    NarrowText& operator=(const NarrowText&) = delete;
+
     void append(const XMLCh* chars, std::size_t count);
+
+    /// Appends a whole text: a first half of a pair at its end has no second one and becomes "?".
+    void appendWhole(const XMLCh* chars, std::size_t count) {
+        // Names and short values, ASCII mostly, are copied here without a call.
+        constexpr std::size_t kShort = 16;
+        if (count <= kShort && capacity_ - size_ >= kShort) {
+            char* out = buffer_.get() + size_;
+            std::size_t i = 0;
+            while (i < count && chars[i] < 0x80) {
+                out[i] = static_cast<char>(chars[i]);
+                ++i;
+            }
+            if (i == count) {
+                size_ += count;
+                return;
+            }
+        }
+        appendUnits(chars, count);
+    }
 
     /// Ends the run of pieces: a first half still waiting has no second one and becomes "?".
     void close();
 
-    std::string& text() noexcept { return text_; }
+    std::string_view view() const noexcept { return std::string_view(buffer_.get(), size_); }
+    std::size_t size() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
     bool waiting() const noexcept { return held_ != 0; }
 
+    /// Empties the text (a first half waiting stays); the room beyond `keep` bytes is given back.
+    void clear(std::size_t keep = static_cast<std::size_t>(-1)) noexcept;
+
+    /// Empties the text, forgets a first half waiting and gives back all room.
+    void reset() noexcept;
+
   private:
-    std::string text_;
+    // Room for `bytes` more bytes at the end; returns where they go.
+    char* room(std::size_t bytes);
+    void appendUnits(const XMLCh* chars, std::size_t count);
+
+    std::unique_ptr<char[]> buffer_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
     XMLCh held_ = 0;
 };
 

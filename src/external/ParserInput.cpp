@@ -57,6 +57,19 @@ std::size_t MemoryStream::read(XMLByte* toFill, std::size_t maxToRead) {
     return count;
 }
 
+std::size_t StreambufStream::read(XMLByte* toFill, std::size_t maxToRead) {
+    std::size_t got = 0;
+    while (got < maxToRead) {
+        const std::streamsize piece = input_.sgetn(reinterpret_cast<char*>(toFill) + got,
+                                                   static_cast<std::streamsize>(maxToRead - got));
+        if (piece <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(piece);
+    }
+    return got;
+}
+
 std::size_t FileStream::read(XMLByte* toFill, std::size_t maxToRead) {
     const std::size_t got = std::fread(toFill, 1, maxToRead, file_.get());
     if (got == 0 && std::ferror(file_.get()) != 0) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <streambuf>
 #include <string>
 
 #include <xercesc/framework/MemoryManager.hpp>
@@ -55,6 +56,20 @@ class MemoryStream final : public CountingStream {
     const char* bytes_;
     std::size_t size_;
     std::size_t offset_ = 0;
+};
+
+/// The bytes of a stream buffer from its current position on, not owned. Every read is filled as
+/// far as the buffer has bytes, as from memory, whatever pieces the buffer hands out.
+class StreambufStream final : public CountingStream {
+  public:
+    StreambufStream(std::streambuf& input, std::uint64_t& taken)
+        : CountingStream(taken), input_(input) {}
+
+  protected:
+    std::size_t read(XMLByte* toFill, std::size_t maxToRead) override;
+
+  private:
+    std::streambuf& input_;
 };
 
 /// An open file; a read error throws CXMLException (kFileError).
