@@ -74,9 +74,13 @@ void Tree::buildOfStream(std::istream& in) {
     if (top == nullptr) {
         return;
     }
+    // The new root is built aside and installed only when complete, so that running out of
+    // memory while building it leaves the document as it was (at the cost of both trees living
+    // side by side for the time of the conversion).
+    auto built = std::make_unique<Data>();
+    detail::convertNodeReleasing(*built, *top);
     destroyRoot();
-    root = new Data();
-    detail::convertNodeReleasing(*root, *top);
+    root = built.release();
 }
 
 void Tree::putToStream(std::ostream& out) const {
@@ -99,6 +103,9 @@ void Tree::copyFrom(const Tree& other) {
         return;
     }
     std::stringstream text(std::ios_base::in | std::ios_base::out | std::ios_base::binary);
+    // A stream only records a failed write (memory running out as the text grows) in its state;
+    // here it must throw, or the reader would be given half a document.
+    text.exceptions(std::ios_base::badbit);
     other.putToStream(text);
     text.seekg(0);
     buildOfStream(text);
