@@ -3,13 +3,15 @@
 #   make test   install what is missing, build and run every test (Release, then ASan+UBSan)
 #   make bench  build and run the benchmarks (Release), bench_peers beside other XML libraries
 #   make docs   build the API reference with Doxygen, when it is installed
+#   make valgrind  build with debug information and run every test under valgrind memcheck
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RELEASE := build/release
 SANITIZE := build/sanitize
 BENCH := build/bench
+VALGRIND := build/valgrind
 CTEST_FLAGS := --output-on-failure -j $(JOBS) --timeout 900
 
-.PHONY: all deps release sanitize demo docs test test-release test-sanitize bench format clean
+.PHONY: all deps release sanitize demo docs test test-release test-sanitize bench valgrind format clean
 
 all: release
 
@@ -52,6 +54,16 @@ bench:
 	cmake --build $(BENCH) -j $(JOBS)
 	@for b in $(BENCH)/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
 	@echo "== $(BENCH)/bench/peers/bench_peers"; $(BENCH)/bench/peers/bench_peers
+
+# Every test under valgrind memcheck: an error or a definitely or indirectly lost block fails it
+# (suppressions, each explained, in tests/valgrind.supp). The large-document tests run at a
+# hundredth of their size (VELXMLN_TEST_SIZE_DIVISOR), which takes the same code paths.
+valgrind: deps
+	cmake -S . -B $(VALGRIND) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELXMLN_MEMCHECK=ON \
+	  -DVELXMLN_CONSUMER_TEST=OFF
+	cmake --build $(VALGRIND) -j $(JOBS)
+	cd $(VALGRIND) && VELXMLN_TEST_SIZE_DIVISOR=100 ctest -T memcheck --output-on-failure \
+	  -j $(JOBS) --timeout 3600
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h' '*.c')

@@ -74,6 +74,9 @@ void Tree::copyFrom(const Tree& other) {
         return;
     }
     std::stringstream text(std::ios_base::in | std::ios_base::out | std::ios_base::binary);
+    // A stream only records a failed write (memory running out as the text grows) in its state;
+    // here it must throw, or the reader would be given half a document.
+    text.exceptions(std::ios_base::badbit);
     other.putToStream(text);
     text.seekg(0);
     buildOfStream(text);

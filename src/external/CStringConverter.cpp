@@ -2,8 +2,10 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
+#include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/TransService.hpp>
 #include <xercesc/util/XMLChar.hpp>
 #include <xercesc/util/XMLException.hpp>
@@ -185,6 +187,10 @@ void CStringConverter::ToUtf8(const char*& bytes, std::size_t& length) {
             }
             eaten += consumed;
         }
+    } catch (const xercesc::OutOfMemoryException&) {
+        // Xerces-C's memory manager reports a failed allocation (of the transcoder) this way.
+        result_.clear();
+        throw std::bad_alloc();
     } catch (const xercesc::XMLException& error) {
         // The code-page layer never produces an unpaired surrogate, so this is not expected.
         result_.clear();

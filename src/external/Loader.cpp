@@ -499,9 +499,16 @@ void parsePass(const SourceMaker& makeSource, bool validating, Guard& guard, Sax
 
 void parse(const SourceMaker& makeSource, Guard& guard, SaxContext* context) {
     try {
-        parsePass(makeSource, false, guard, context);
-    } catch (const RestartValidating&) {
-        parsePass(makeSource, true, guard, context);
+        try {
+            parsePass(makeSource, false, guard, context);
+        } catch (const RestartValidating&) {
+            parsePass(makeSource, true, guard, context);
+        }
+    } catch (const xercesc::OutOfMemoryException&) {
+        // Xerces-C's memory manager turns a failed allocation into this exception also outside
+        // the parse itself (making the input source, the reader and its settings); it must reach
+        // the caller as the std::bad_alloc it was, never as a type no caller knows.
+        throw std::bad_alloc();
     }
 }
 

@@ -83,6 +83,22 @@ StreamSource::StreamSource(std::unique_ptr<CountingStream> stream, const std::u1
     setSystemId(systemId.c_str());
 }
 
+StreamSource::~StreamSource() {
+    if (handedOutAlive_) {
+        delete handedOut_;
+    }
+}
+
+xercesc::BinInputStream* StreamSource::makeStream() const {
+    if (stream_ == nullptr) {
+        return nullptr;
+    }
+    handedOut_ = stream_.release();
+    handedOut_->watch(&handedOutAlive_);
+    handedOutAlive_ = true;
+    return handedOut_;
+}
+
 xercesc::MemoryManager* BudgetedMemory::getExceptionMemoryManager() {
     return xercesc::XMLPlatformUtils::fgMemoryManager;
 }

@@ -30,6 +30,16 @@ File openFile(const std::string& path);
 class CountingStream : public xercesc::BinInputStream {
   public:
     explicit CountingStream(std::uint64_t& taken) : taken_(taken) {}
+    ~CountingStream() override {
+        if (alive_ != nullptr) {
+            *alive_ = false;
+        }
+    }
+    CountingStream(const CountingStream&) = delete;
+    CountingStream& operator=(const CountingStream&) = delete;
+
+    /// Makes the stream clear `*alive` when it is destroyed.
+    void watch(bool* alive) noexcept { alive_ = alive; }
 
     XMLFilePos curPos() const override { return position_; }
     XMLSize_t readBytes(XMLByte* const toFill, const XMLSize_t maxToRead) override;
@@ -41,6 +51,7 @@ class CountingStream : public xercesc::BinInputStream {
   private:
     std::uint64_t& taken_;
     std::uint64_t position_ = 0;
+    bool* alive_ = nullptr;
 };
 
 /// Bytes in memory, not owned.
@@ -90,10 +101,20 @@ class FileStream final : public CountingStream {
 class StreamSource final : public xercesc::InputSource {
   public:
     StreamSource(std::unique_ptr<CountingStream> stream, const std::u16string& systemId);
-    xercesc::BinInputStream* makeStream() const override { return stream_.release(); }
+    StreamSource(const StreamSource&) = delete;
+    StreamSource& operator=(const StreamSource&) = delete;
+
+    /// Destroys the stream when the parser did not: Xerces-C drops a stream it has taken without
+    /// destroying it when it runs out of memory while making its reader for it. The source must
+    /// outlive the parser that reads it.
+    ~StreamSource() override;
+
+    xercesc::BinInputStream* makeStream() const override;
 
   private:
     mutable std::unique_ptr<CountingStream> stream_;
+    mutable CountingStream* handedOut_ = nullptr;
+    mutable bool handedOutAlive_ = false;
 };
 
 /// The parser's own memory, bounded like the text it delivers. Xerces-C builds an attribute

@@ -3,40 +3,19 @@
 
 #include <gtest/gtest.h>
 
-#if defined(__unix__)
-#include <pthread.h>
-#endif
-
-#include <functional>
 #include <sstream>
 #include <string>
 
 #include "support/TestSupport.h"
+#if defined(__unix__)
+#include "support/SmallStack.h"
+#endif
 
 using VelXmlN::Data;
 using VelXmlN::Tree;
 
 #if defined(__unix__)
-namespace {
-
-constexpr std::size_t kStack = 1024 * 1024;
-
-// Runs `job` on a thread whose stack is 1 MiB; an overflow crashes the test.
-void onSmallStack(std::function<void()> job) {
-    pthread_attr_t attributes;
-    ASSERT_EQ(pthread_attr_init(&attributes), 0);
-    ASSERT_EQ(pthread_attr_setstacksize(&attributes, kStack), 0);
-    pthread_t thread;
-    auto run = [](void* argument) -> void* {
-        (*static_cast<std::function<void()>*>(argument))();
-        return nullptr;
-    };
-    ASSERT_EQ(pthread_create(&thread, &attributes, run, &job), 0);
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attributes);
-}
-
-}  // namespace
+using testing_support::onSmallStack;
 
 TEST(DepthLimit, TheDeepestAllowedDocumentIsReadWrittenAndCopiedOnASmallStack) {
     Tree tree("d");

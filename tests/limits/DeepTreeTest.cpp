@@ -1,0 +1,210 @@
+// Trees at the nesting limit work everywhere on a 1 MiB stack; deeper ones are refused with a
+// clear error by reading and writing and handled by everything that walks without recursion.
+#include <VelXmlN/Compare.h>
+#include <VelXmlN/Tree.h>
+#include <VelXmlN/XPathNavigator.h>
+#include <VelXmlN/kasxmln.h>
+#include <VelXmlN/velxmln.h>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "support/SmallStack.h"
+#include "support/TestSupport.h"
+
+using kasxmln::CXMLException;
+using testing_support::onSmallStack;
+using VelXmlN::Compare;
+using VelXmlN::Data;
+using VelXmlN::Tree;
+using VelXmlN::XPathNavigator;
+
+namespace {
+
+constexpr unsigned kLimit = kasxmln::kMaxElementDepth;
+
+// A chain of `levels` elements "d" with a "level" attribute, the bottom one holding a text.
+std::unique_ptr<Tree> chain(unsigned levels) {
+    auto tree = std::make_unique<Tree>("d");
+    Data* node = tree->getRoot();
+    for (unsigned level = 1; level < levels; ++level) {
+        node = node->createChild("d");
+        node->setAttribute("level", static_cast<int>(level));
+    }
+    node->setDataPlain("bottom");
+    return tree;
+}
+
+std::string nestedText(unsigned levels) {
+    std::string text;
+    for (unsigned i = 0; i < levels; ++i) {
+        text += "<d>";
+    }
+    for (unsigned i = 0; i < levels; ++i) {
+        text += "</d>";
+    }
+    return text;
+}
+
+// The child path of the bottom element of a chain: "d/d/.../d".
+std::string chainPath(unsigned levels) {
+    std::string path = "d";
+    for (unsigned i = 1; i < levels; ++i) {
+        path += "/d";
+    }
+    return path;
+}
+
+std::string message(const std::function<void()>& statement) {
+    try {
+        statement();
+    } catch (const CXMLException& thrown) {
+        return std::to_string(thrown.GetCode()) + ": " + thrown.GetMessageText();
+    }
+    return "no exception";
+}
+
+int depthOfFlatTree(int tag) {
+    int depth = 0;
+    while (tag > 0) {
+        ++depth;
+        tag = VELXMLN_Find_Child_Tag(tag, "d");
+    }
+    return depth;
+}
+
+}  // namespace
+
+TEST(DeepTrees, AtTheLimitEverythingWorksOnASmallStack) {
+    testing_support::TempFolder folder;
+    const std::string path = folder.file("deep.xml");
+    const std::string copyPath = folder.file("copy.xml");
+    const std::unique_ptr<Tree> tree = chain(kLimit);
+    Tree copy;
+    std::size_t differences = 1;
+    bool equal = false;
+    std::size_t selected = 0;
+    std::size_t found = 0;
+    std::string built;
+    int flatDepth = 0;
+    int currentRead = 0;
+    onSmallStack([&] {
+        copy.copyFrom(*tree);
+        differences = Compare::findDifferences(tree->getRoot(), copy.getRoot()).size();
+        equal = Compare::areEqual(tree->getRoot(), copy.getRoot());
+        const XPathNavigator navigator(copy.getRoot());
+        selected = navigator.select(chainPath(kLimit)).size();
+        found = navigator.select("//d").size();
+        Data* bottom = copy.getRoot();
+        while (!bottom->getChildren().empty()) {
+            bottom = bottom->getChildren()[0];
+        }
+        built = navigator.buildXPath(bottom, "level");
+
+        const int handle = VELXMLN_Get_Tree("deep");
+        std::ofstream(path, std::ios_base::binary) << "";
+        {
+            std::ofstream out(path, std::ios_base::binary);
+            tree->putToStream(out);
+        }
+        VELXMLN_Read_Tree(handle, path.c_str());
+        VELXMLN_Write_Tree(handle, copyPath.c_str());
+        flatDepth = depthOfFlatTree(VELXMLN_Get_Root_Tag(handle));
+        VELXMLN_Delete_Tree(handle);
+        currentRead = VELXMLN_ReadFile(copyPath.c_str()) + VELXMLN_WriteFile(path.c_str());
+        VELXMLN_Stop();
+    });
+    EXPECT_EQ(differences, 0u);
+    EXPECT_TRUE(equal);
+    EXPECT_EQ(selected, 1u);
+    EXPECT_EQ(found, kLimit);
+    EXPECT_EQ(built.substr(0, 23), "/d/d[@level='1']/d[@lev");
+    EXPECT_EQ(built.substr(built.size() - 16), "/d[@level='999']");
+    EXPECT_EQ(flatDepth, static_cast<int>(kLimit));
+    EXPECT_EQ(currentRead, 2);
+    EXPECT_EQ(testing_support::readFile(path), testing_support::readFile(copyPath));
+}
+
+TEST(DeepTrees, OneLevelBeyondIsRefusedByReadingAndWritingOnly) {
+    testing_support::TempFolder folder;
+    const std::string path = folder.file("deeper.xml");
+    testing_support::writeFile(path, nestedText(kLimit + 1));
+    const std::string readRefusal =
+        "2: element 'd' is nested deeper than the limit of 1000 levels at line 1, column 3004";
+    const std::string writeRefusal =
+        "2: element 'd' is nested deeper than the limit of 1000 levels";
+    const std::unique_ptr<Tree> deeper = chain(kLimit + 1);
+    const std::unique_ptr<Tree> twin = chain(kLimit + 1);
+    Tree target("kept");
+    Data* const kept = target.getRoot();
+    std::string read, written, copied, flatRead, flatWrite, currentRead;
+    std::string output = "untouched";
+    bool equal = false;
+    std::size_t selected = 0;
+    onSmallStack([&] {
+        std::istringstream in(nestedText(kLimit + 1));
+        read = message([&] { target.buildOfStream(in); });
+        std::ostringstream out;
+        written = message([&] { deeper->putToStream(out); });
+        output = out.str();
+        copied = message([&] { target.copyFrom(*deeper); });
+        equal = Compare::areEqual(deeper->getRoot(), twin->getRoot());
+        selected = XPathNavigator(deeper->getRoot()).select(chainPath(kLimit + 1)).size();
+
+        const int handle = VELXMLN_Get_Tree("deeper");
+        const int root = VELXMLN_Create_Root_Tag(handle, "kept");
+        flatRead = message([&] { VELXMLN_Read_Tree(handle, path.c_str()); });
+        EXPECT_EQ(VELXMLN_Get_Root_Tag(handle), root);
+        VELXMLN_Delete_Tree(handle);
+        currentRead = message([&] { VELXMLN_ReadFile(path.c_str()); });
+        VELXMLN_Stop();
+        flatWrite = message([&] {
+            VELXMLN_Open("d");
+            for (unsigned level = 1; level <= kLimit; ++level) {
+                VELXMLN_Open("d");
+            }
+            VELXMLN_WriteFile(folder.file("never.xml").c_str());
+        });
+        VELXMLN_Stop();
+    });
+    EXPECT_EQ(read, readRefusal);
+    EXPECT_EQ(flatRead, readRefusal);
+    EXPECT_EQ(currentRead, readRefusal);
+    EXPECT_EQ(written, writeRefusal);
+    EXPECT_EQ(output, "") << "refused before anything is written";
+    EXPECT_EQ(copied, writeRefusal);
+    EXPECT_EQ(flatWrite, writeRefusal);
+    EXPECT_FALSE(testing_support::readFile(folder.file("never.xml")).size() > 0);
+    EXPECT_EQ(target.getRoot(), kept);
+    EXPECT_TRUE(equal);
+    EXPECT_EQ(selected, 1u);
+}
+
+// Far beyond the limit: the walks that keep their own stack (destruction, element copies,
+// comparison, selection) still work on the small stack, and reading and writing refuse at once.
+TEST(DeepTrees, FarBeyondTheLimitWalksWithoutRecursionStillWork) {
+    constexpr unsigned kFar = 100000;
+    bool equal = false;
+    std::size_t selected = 0;
+    std::string read, written;
+    onSmallStack([&] {
+        std::unique_ptr<Tree> tree = chain(kFar);
+        Data copy(*tree->getRoot());
+        equal = Compare::areEqual(tree->getRoot(), &copy) &&
+                Compare::findDifferences(tree->getRoot(), &copy).empty();
+        selected = XPathNavigator(&copy).select("//d").size();
+        std::ostringstream out;
+        written = message([&] { tree->putToStream(out); });
+        tree.reset();
+        Tree target;
+        std::istringstream in(nestedText(kFar));
+        read = message([&] { target.buildOfStream(in); });
+    });
+    EXPECT_TRUE(equal);
+    EXPECT_EQ(selected, kFar);
+    EXPECT_EQ(read.substr(0, 65),
+              "2: element 'd' is nested deeper than the limit of 1000 levels at ");
+    EXPECT_EQ(written, "2: element 'd' is nested deeper than the limit of 1000 levels");
+}
