@@ -125,6 +125,9 @@ class TreeBuilder final : public Guard {
     void setAttributes(CXMLNode& node, const xercesc::Attributes& attributes, XMLSize_t count) {
         made_.clear();
         try {
+            // Room for every attribute first: each one is made before it is listed, and a list
+            // that failed to grow would lose it.
+            made_.reserve(count);
             for (XMLSize_t i = 0; i < count; ++i) {
                 const XMLCh* value = attributes.getValue(i);
                 const std::size_t valueLength = length(value);

@@ -274,3 +274,27 @@ TEST(AllocationFailure, ComparingAndSelectingLeakNothing) {
         },
         [] {});
 }
+
+TEST(AllocationFailure, LoadingANodeDocumentLeaksNothing) {
+    const std::string text = kDocument;
+    kasxmln::CXMLDocument* document = nullptr;
+    failEachAllocation(
+        "LoadDocument", [] {},
+        [&] {
+            document = kasxmln::CXMLManager::GetInstance()->LoadDocument(
+                text.data(), static_cast<unsigned int>(text.size()), false, false, nullptr, false,
+                false);
+        },
+        [&](bool failed) {
+            if (!failed) {
+                ASSERT_NE(document, nullptr);
+                EXPECT_STREQ(document->GetRootNode()->GetTagName(), "plant");
+            }
+        },
+        [&] {
+            if (document != nullptr) {
+                document->Release();
+                document = nullptr;
+            }
+        });
+}
