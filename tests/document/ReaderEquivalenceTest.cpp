@@ -198,9 +198,11 @@ class DocumentMaker {
                 case 2:
                     text += "<![CDATA[" + words() + " <not> & ]]>";
                     break;
-                case 3:
-                    text += blank();
+                case 3: {
+                    static const char* const kBlanks[] = {" ", "\n", "\r\n\t", "  \t ", "\n    "};
+                    text += kBlanks[below(5)];
                     break;
+                }
                 case 4:
                 case 5:
                 case 6:
@@ -233,17 +235,11 @@ class DocumentMaker {
     std::string words() {
         static const char* const kWords[] = {"alpha", "b", "\xC3\xBC\x62\x65r", "\xF0\x9F\x98\x80",
                                              "1.25",  "z"};
-        std::string out;
-        const int count = 1 + below(4);
-        for (int i = 0; i < count; ++i) {
-            out += (i > 0 ? " " : "") + std::string(kWords[below(6)]);
+        std::string out = kWords[below(6)];
+        for (int i = below(4); i > 0; --i) {
+            out += " " + std::string(kWords[below(6)]);
         }
         return out;
-    }
-
-    std::string blank() {
-        static const char* const kBlanks[] = {" ", "\n", "\r\n\t", "  \t ", "\n    "};
-        return kBlanks[below(5)];
     }
 
     std::string content() {
