@@ -37,40 +37,10 @@ const char* const kDocument =
     "  <note>before <b>bold</b> after</note>\n"
     "</plant>\n";
 
-enum class Outcome { kCompleted, kBadAlloc, kOther };
-
-struct Trial {
-    Outcome outcome = Outcome::kCompleted;
-    std::string other;  // what was thrown when it was neither nothing nor bad_alloc
-};
-
-// Runs `operation` with allocation `failAt` failing. Everything the operation makes must be given
-// back when `operation` returns or throws; gtest checks are made only outside the trial.
-Trial runTrial(std::size_t failAt, const std::function<void()>& operation) {
-    Trial trial;
-    failing_allocator::reset();
-    failing_allocator::begin(failAt);
-    try {
-        operation();
-    } catch (const std::bad_alloc&) {
-        trial.outcome = Outcome::kBadAlloc;
-    } catch (const std::exception& thrown) {
-        failing_allocator::end();
-        trial.outcome = Outcome::kOther;
-        trial.other = thrown.what();
-    } catch (...) {
-        failing_allocator::end();
-        trial.outcome = Outcome::kOther;
-        trial.other = "an exception of unknown type";
-    }
-    failing_allocator::end();
-    return trial;
-}
-
 // Makes allocation 1, 2, ... of `operation` fail until it runs without reaching the failing one.
 // `check(failed)` runs after each trial, while the products of the operation still live;
-// `cleanUp` then destroys them, after which no block of the trial may remain. Returns the number
-// of allocations of the complete run.
+// `cleanUp` then destroys them, after which no block of the trial may remain; gtest checks are
+// made only outside the trial. Returns the number of allocations of the complete run.
 std::size_t failEachAllocation(const std::string& what, const std::function<void()>& prepare,
                                const std::function<void()>& operation,
                                const std::function<void(bool failed)>& check,
@@ -82,12 +52,27 @@ std::size_t failEachAllocation(const std::string& what, const std::function<void
     cleanUp();
     for (std::size_t failAt = 1;; ++failAt) {
         prepare();
-        const Trial trial = runTrial(failAt, operation);
+        bool badAlloc = false;
+        std::string other;  // what was thrown when it was neither nothing nor bad_alloc
+        failing_allocator::reset();
+        failing_allocator::begin(failAt);
+        try {
+            operation();
+        } catch (const std::bad_alloc&) {
+            badAlloc = true;
+        } catch (const std::exception& thrown) {
+            failing_allocator::end();
+            other = thrown.what();
+        } catch (...) {
+            failing_allocator::end();
+            other = "an exception of unknown type";
+        }
+        failing_allocator::end();
         const bool failed = failing_allocator::failed();
-        if (trial.outcome == Outcome::kOther) {
-            ADD_FAILURE() << what << ": allocation " << failAt << " failed and '" << trial.other
+        if (!other.empty()) {
+            ADD_FAILURE() << what << ": allocation " << failAt << " failed and '" << other
                           << "' was thrown instead of std::bad_alloc";
-        } else if (failed != (trial.outcome == Outcome::kBadAlloc)) {
+        } else if (failed != badAlloc) {
             ADD_FAILURE() << what << ": allocation " << failAt
                           << (failed ? " failed but the operation completed"
                                      : " was never reached but std::bad_alloc was thrown");
@@ -100,13 +85,6 @@ std::size_t failEachAllocation(const std::string& what, const std::function<void
             return failAt - 1;
         }
     }
-}
-
-std::string expectedText() {
-    std::istringstream in(kDocument);
-    Tree tree;
-    tree.buildOfStream(in);
-    return describe(tree.getRoot());
 }
 
 std::unique_ptr<Tree> sampleTree() {
@@ -127,7 +105,7 @@ std::unique_ptr<Tree> treeWithOldRoot() {
 }  // namespace
 
 TEST(AllocationFailure, ReadingKeepsThePreviousRootAndLeaksNothing) {
-    const std::string expected = expectedText();
+    const std::string expected = describe(sampleTree()->getRoot());
     std::unique_ptr<Tree> tree;
     Data* oldRoot = nullptr;
     std::string oldText;

@@ -6,9 +6,6 @@
 #include <cstring>
 #include <new>
 
-#include <execinfo.h>
-#include <unistd.h>
-
 namespace failing_allocator {
 namespace {
 
@@ -17,21 +14,6 @@ std::atomic<std::size_t> failAt{0};
 std::atomic<std::size_t> count{0};
 std::atomic<bool> hasFailed{false};
 std::atomic<long long> live{0};
-
-// With FAILING_ALLOCATOR_TRACE set in the environment, the stack of each failed allocation is
-// printed to standard error: the way to find what a reported leak or wrong exception came from.
-bool tracing() noexcept {
-    static const bool wanted = std::getenv("FAILING_ALLOCATOR_TRACE") != nullptr;
-    return wanted;
-}
-
-void printStack() noexcept {
-    void* frames[40];
-    const int depth = backtrace(frames, 40);
-    backtrace_symbols_fd(frames, depth, STDERR_FILENO);
-    static const char line[] = "----\n";
-    (void)!write(STDERR_FILENO, line, sizeof line - 1);
-}
 
 // Each block is preceded by a small record: where the underlying malloc block starts and whether
 // the block was made during a trial. The record sits right before the address handed out.
@@ -46,9 +28,6 @@ void* allocate(std::size_t size, std::size_t alignment, bool nothrow) {
         const std::size_t number = ++count;
         if (number == failAt.load(std::memory_order_relaxed)) {
             hasFailed = true;
-            if (tracing()) {
-                printStack();
-            }
             if (nothrow) {
                 return nullptr;
             }
@@ -91,10 +70,6 @@ void release(void* memory) noexcept {
 }  // namespace
 
 void begin(std::size_t failAt_) noexcept {
-    if (tracing()) {
-        void* frame[1];
-        backtrace(frame, 1);  // loads what backtrace needs before allocations can fail
-    }
     failAt = failAt_;
     count = 0;
     hasFailed = false;
@@ -107,10 +82,6 @@ void end() noexcept {
 
 bool failed() noexcept {
     return hasFailed;
-}
-
-std::size_t attempts() noexcept {
-    return count;
 }
 
 long long outstanding() noexcept {

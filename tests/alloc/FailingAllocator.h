@@ -18,9 +18,6 @@ void end() noexcept;
 /// Whether the chosen allocation of the current or last trial was reached and failed.
 bool failed() noexcept;
 
-/// Allocations made during the current or last trial (the failed one included).
-std::size_t attempts() noexcept;
-
 /// Blocks made during a trial that are still not given back (across trials, until reset).
 long long outstanding() noexcept;
 

@@ -276,31 +276,3 @@ TEST_F(CurrentDocument, ReadingReplacesTheDocumentWhateverHappens) {
     EXPECT_EQ(text(), "<refused>");
     EXPECT_EQ(written(), "");
 }
-
-TEST_F(CurrentDocument, WrittenDocumentsReadBackTheSameWithEitherLineEnd) {
-    VELXMLN_Open("config");
-    VELXMLN_SetAttributeText("name", "a & b < \"c\"");
-    VELXMLN_Open("speed");
-    VELXMLN_SetReal(2.5);
-    VELXMLN_Close();
-    VELXMLN_Open("note");
-    VELXMLN_AddTextLine("one");
-    VELXMLN_AddTextLine("two");
-    const std::string crlf = written();
-    EXPECT_NE(crlf.find("\r\n"), std::string::npos);
-
-    std::string lf;
-    for (char c : crlf) {
-        if (c != '\r') {
-            lf += c;
-        }
-    }
-    for (const std::string& bytes : {crlf, lf}) {
-        const std::string file = scratch / "again.xml";
-        writeFile(file, bytes);
-        ASSERT_EQ(VELXMLN_ReadFile(file.c_str()), 1);
-        EXPECT_EQ(written(), crlf);
-        VELXMLN_Close();
-        EXPECT_EQ(attribute("name"), "a & b < \"c\"");
-    }
-}

@@ -143,20 +143,12 @@ TEST(HostileDocuments, ZeroBytesAndControlCharactersAreRefusedOnEveryWayIn) {
                   "invalid character 0x0 at line 1, column 6");
     expectRefused("<a b='\0'/>"s, CXMLException::kParseError,
                   "unexpected end of input at line 1, column 8");
-    expectRefused("<a\0/>"s, CXMLException::kParseError,
-                  "unexpected end of input at line 1, column 3");
-    expectRefused("\0\0\0\0"s, CXMLException::kParseError,
-                  "invalid document structure at line 1, column 1");
     expectRefused("<a>\x1B[31m</a>", CXMLException::kParseError,
                   "invalid character 0x1B at line 1, column 5");
     expectRefused("<a b='\x07'/>", CXMLException::kParseError,
                   "invalid character 0x7 in attribute value 'b' at line 1, column 8");
-    expectRefused("<a\x01/>", CXMLException::kParseError,
-                  "attribute name expected at line 1, column 3");
     expectRefused("<a>&#1;</a>", CXMLException::kParseError,
                   "invalid character reference at line 1, column 8");
-    expectRefused("<a b='&#x1F;'/>", CXMLException::kParseError,
-                  "invalid character reference at line 1, column 13");
 }
 
 TEST(HostileDocuments, EveryTruncationOfADocumentIsRefusedOnEveryWayIn) {

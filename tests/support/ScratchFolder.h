@@ -34,7 +34,8 @@ class ScratchFolder {
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    std::string operator/(const std::string& name) const { return file(name); }
 
   private:
     std::string path_;

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -15,6 +14,8 @@
 #include <VelXmlN/CodePage.h>
 #include <VelXmlN/Data.h>
 #include <VelXmlN/kasxmln.h>
+
+#include "support/ScratchFolder.h"
 
 namespace testing_support {
 
@@ -29,28 +30,10 @@ inline std::string readFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-inline void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
+using testsupport::writeFile;
 
 /// A fresh temporary folder, removed with its files at the end of the scope.
-class TempFolder {
-  public:
-    TempFolder() {
-        char name[] = "/tmp/velxmln-test-XXXXXX";
-        const char* made = mkdtemp(name);
-        path_ = made != nullptr ? made : "/tmp";
-    }
-    ~TempFolder() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-  private:
-    std::string path_;
-};
+using TempFolder = testsupport::ScratchFolder;
 
 /// Sets the narrow code page for one scope and restores the previous one.
 class CodePageScope {
