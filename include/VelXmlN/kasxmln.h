@@ -413,7 +413,9 @@ class VELXMLN_API CStringConverter {
     /// Replaces the source with a copy of `text` (null is taken as "") and drops the result.
     virtual void Assign(const char* text);
 
-    /// True when the source is an XML 1.0 Name; the empty string is not.
+    /// True when the source is an XML 1.0 Name, with the characters U+10000 to U+EFFFF allowed
+    /// anywhere as the reader allows them; the empty string is not, nor is a name holding a byte
+    /// sequence the code page does not define (it could not be written as it is).
     virtual bool IsValidName();
 
     /// The source, zero-terminated.
