@@ -50,7 +50,9 @@ bench: deps
 # One target at a time: libFuzzer uses a whole core. New inputs go to $(FUZZ)/corpus/<target>
 # (not committed); crash inputs to $(FUZZ)/crashes/<target>. Keep a crash input that revealed a
 # fault in fuzz/regressions/<target>/, where the replay test of the normal build runs it.
-fuzz-build: deps
+# libFuzzer and clang's sanitizer runtimes come with libclang-rt-dev, which clang only recommends.
+fuzz-build:
+	@bash scripts/install-deps.sh libclang-rt-dev
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DVELXMLN_BUILD_FUZZ=ON -DVELXMLN_BUILD_TESTS=OFF -DVELXMLN_BUILD_EXAMPLES=OFF \
 	  -DVELXMLN_INSTALL=OFF -DVELXMLN_CONSUMER_TEST=OFF
