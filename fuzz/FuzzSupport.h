@@ -141,7 +141,8 @@ inline void normalizeElement(VelXmlN::Data& element) {
         return;
     }
     // Rebuild the child list: the value first as a text piece, then the children with adjacent
-    // text pieces joined and empty ones dropped.
+    // text pieces joined and empty ones dropped. Line ends are normalized after joining: a CR
+    // at the end of one piece and an LF at the start of the next are one line end.
     std::vector<std::unique_ptr<VelXmlN::Data>> owned;
     owned.reserve(children.size() + 1);
     for (VelXmlN::Data* child : children) {
@@ -149,28 +150,28 @@ inline void normalizeElement(VelXmlN::Data& element) {
         child->setParent(nullptr);
     }
     children.clear();
+    std::string pending = element.getData();
     element.setDataPlain(std::string());
-    std::string pending = value;
     for (std::unique_ptr<VelXmlN::Data>& child : owned) {
         if (child->getName().empty()) {
-            pending += normalizedLineEnds(child->getData());
+            pending += child->getData();
             continue;
         }
         if (!isWhiteSpace(pending)) {
             auto piece = std::make_unique<VelXmlN::Data>();
-            piece->setDataPlain(pending);
+            piece->setDataPlain(normalizedLineEnds(pending));
             element.addChild(std::move(piece));
         }
         pending.clear();
         element.addChild(std::move(child));
     }
     if (children.empty()) {
-        element.setDataPlain(trimmedSpaces(pending));
+        element.setDataPlain(trimmedSpaces(normalizedLineEnds(pending)));
         return;
     }
     if (!isWhiteSpace(pending)) {
         auto piece = std::make_unique<VelXmlN::Data>();
-        piece->setDataPlain(pending);
+        piece->setDataPlain(normalizedLineEnds(pending));
         element.addChild(std::move(piece));
     }
 }
