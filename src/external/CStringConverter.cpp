@@ -169,7 +169,10 @@ void CStringConverter::ToUtf8(const char*& bytes, std::size_t& length) {
     std::unique_ptr<char16_t[]> escaped(new char16_t[capacity]);
     std::size_t used = 0;
     for (const char16_t unit : wide) {
-        if (isForbiddenControl(unit)) {
+        // U+FFFE and U+FFFF are no XML characters either: written, the document could not be
+        // read back. (Unpaired surrogates cannot occur: the code page conversion makes them
+        // U+FFFD.)
+        if (isForbiddenControl(unit) || unit == 0xFFFE || unit == 0xFFFF) {
             throwControl(source_);
         }
         if (capacity - used < kEscapeLength) {

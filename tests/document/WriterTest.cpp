@@ -196,6 +196,21 @@ TEST(Writer, ControlCharactersAndZeroBytesThrow) {
     e->setDataPlain("x\x1Fy");
     EXPECT_XML_THROW(written(tree), CXMLException::kCharacterError, 10, "x\x1Fy");
 
+    // The two non-characters at the end of the basic plane: no XML document can hold them.
+    e->setDataPlain("x\xEF\xBF\xBF");
+    EXPECT_XML_THROW(written(tree), CXMLException::kCharacterError, 10, "x\xEF\xBF\xBF");
+    e->setDataPlain("ok");
+    e->setAttribute("v", std::string("\xC3\xA4\xEF\xBF\xBE"));
+    try {
+        written(tree);
+        ADD_FAILURE() << "no exception";
+    } catch (const CXMLException& error) {
+        EXPECT_STREQ(error.what(),
+                     "character U+FFFE at byte 2 cannot be written as XML: "
+                     "'\xC3\xA4\xEF\xBF\xBE'");
+    }
+    e->setAttribute("v", std::string("fine"));
+
     // A zero byte cannot pass through the node library's strings: refused before writing.
     e->setDataPlain(std::string("a\0b", 3));
     std::ostringstream out;
