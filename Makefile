@@ -4,14 +4,18 @@
 #   make bench  build and run the benchmarks (Release), bench_peers beside other XML libraries
 #   make docs   build the API reference with Doxygen, when it is installed
 #   make valgrind  build with debug information and run every test under valgrind memcheck
+#   make fuzz   build the libFuzzer targets (clang) and run each for FUZZ_SECONDS seconds
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RELEASE := build/release
 SANITIZE := build/sanitize
 BENCH := build/bench
 VALGRIND := build/valgrind
+FUZZ := build/fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := reader writer xpath sax flat
 CTEST_FLAGS := --output-on-failure -j $(JOBS) --timeout 900
 
-.PHONY: all deps release sanitize demo docs test test-release test-sanitize bench valgrind format clean
+.PHONY: all deps release sanitize demo docs test test-release test-sanitize bench valgrind fuzz fuzz-build format clean
 
 all: release
 
@@ -64,6 +68,28 @@ valgrind: deps
 	cmake --build $(VALGRIND) -j $(JOBS)
 	cd $(VALGRIND) && VELXMLN_TEST_SIZE_DIVISOR=100 ctest -T memcheck --output-on-failure \
 	  -j $(JOBS) --timeout 3600
+
+# One target at a time: libFuzzer uses a whole core. New inputs go to $(FUZZ)/corpus/<target>
+# (not committed); crash inputs to $(FUZZ)/crashes/<target>. Keep a crash input that revealed a
+# fault in fuzz/regressions/<target>/, where the replay test of the normal build runs it.
+# libFuzzer and clang's sanitizer runtimes come with libclang-rt-dev, which clang only recommends.
+fuzz-build:
+	@bash scripts/install-deps.sh libclang-rt-dev
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVELXMLN_BUILD_FUZZ=ON -DVELXMLN_BUILD_TESTS=OFF -DVELXMLN_BUILD_EXAMPLES=OFF \
+	  -DVELXMLN_INSTALL=OFF -DVELXMLN_CONSUMER_TEST=OFF
+	cmake --build $(FUZZ) -j $(JOBS) --target velxmln_fuzzers
+
+fuzz: fuzz-build
+	@set -e; for t in $(FUZZ_TARGETS); do \
+	  echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; \
+	  mkdir -p $(FUZZ)/corpus/$$t $(FUZZ)/crashes/$$t; \
+	  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  $(FUZZ)/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	    -max_len=4096 -print_final_stats=1 -dict=fuzz/dict/$$t.dict \
+	    -artifact_prefix=$(FUZZ)/crashes/$$t/ $(FUZZ)/corpus/$$t fuzz/seeds/$$t \
+	    fuzz/regressions/$$t; \
+	done
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h' '*.c')

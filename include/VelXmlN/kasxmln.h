@@ -87,7 +87,8 @@ class VELXMLN_API CXMLException : public std::exception {
     static constexpr int kNameError = 3;
     /// A file could not be opened or read; the second number is the system's error number.
     static constexpr int kFileError = 4;
-    /// A text holds a control character that XML cannot carry (second number kCharacterDetail).
+    /// A text holds a control character, U+FFFE or U+FFFF, which XML cannot carry (second number
+    /// kCharacterDetail).
     static constexpr int kCharacterError = 5;
     /// The call itself is not supported (an unsupported loader option, a null argument).
     static constexpr int kUsageError = 6;
@@ -114,8 +115,9 @@ class VELXMLN_API CXMLException : public std::exception {
     unsigned int GetDetail() const noexcept;
 
     /// A descriptive message: for kNameError "invalid XML name '<name>'", for kCharacterError
-    /// "control character U+00XX at byte N cannot be written as XML: '<text>'" (the quoted text
-    /// cut to 60 bytes, control characters shown as \xNN), otherwise the text itself.
+    /// "control character U+00XX at byte N cannot be written as XML: '<text>'" (or "character
+    /// U+FFFE ..." and "character U+FFFF ..."; the quoted text cut to 60 bytes, control characters
+    /// shown as \xNN), otherwise the text itself.
     const char* what() const noexcept override;
 
   private:
@@ -413,7 +415,9 @@ class VELXMLN_API CStringConverter {
     /// Replaces the source with a copy of `text` (null is taken as "") and drops the result.
     virtual void Assign(const char* text);
 
-    /// True when the source is an XML 1.0 Name; the empty string is not.
+    /// True when the source is an XML 1.0 Name, with the characters U+10000 to U+EFFFF allowed
+    /// anywhere as the reader allows them; the empty string is not, nor is a name holding a byte
+    /// sequence the code page does not define (it could not be written as it is).
     virtual bool IsValidName();
 
     /// The source, zero-terminated.

@@ -98,7 +98,28 @@ bool CStringConverter::IsValidName() {
     }
     detail::ensureXerces();
     const std::u16string wide = VelXmlN::detail::toUtf16(source_);
-    return xercesc::XMLChar1_0::isValidName(wide.c_str(), wide.size());
+    // A name must come back unchanged from UTF-16: a byte sequence the code page does not define
+    // becomes U+FFFD, so two different names could be written as one (a repeated attribute
+    // makes the written document unreadable) and a name would not read back as it was.
+    if (VelXmlN::detail::toNarrow(wide.data(), wide.size()) != source_) {
+        return false;
+    }
+    // The reader takes the characters U+10000 to U+EFFFF anywhere in a name, as later editions of
+    // XML 1.0 do, but the 1.0 table of the name check knows only the basic plane: each such
+    // character stands in as a plain letter, so that every name the reader accepts can be written.
+    std::u16string checked;
+    checked.reserve(wide.size());
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        const char16_t unit = wide[i];
+        if (unit >= 0xD800 && unit <= 0xDB7F && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+            wide[i + 1] <= 0xDFFF) {
+            checked += u'a';
+            ++i;
+        } else {
+            checked += unit;
+        }
+    }
+    return xercesc::XMLChar1_0::isValidName(checked.c_str(), checked.size());
 }
 
 void CStringConverter::ToUtf8(const char*& bytes, std::size_t& length) {
@@ -150,7 +171,10 @@ void CStringConverter::ToUtf8(const char*& bytes, std::size_t& length) {
     std::unique_ptr<char16_t[]> escaped(new char16_t[capacity]);
     std::size_t used = 0;
     for (const char16_t unit : wide) {
-        if (isForbiddenControl(unit)) {
+        // U+FFFE and U+FFFF are no XML characters either: written, the document could not be
+        // read back. (Unpaired surrogates cannot occur: the code page conversion makes them
+        // U+FFFD.)
+        if (isForbiddenControl(unit) || unit == 0xFFFE || unit == 0xFFFF) {
             throwControl(source_);
         }
         if (capacity - used < kEscapeLength) {

@@ -47,6 +47,16 @@ std::string describe(int code, const std::string& text) {
                 return std::string(where) + " cannot be written as XML: " + quoted(text);
             }
         }
+        // U+FFFE and U+FFFF, which only UTF-8 narrow text can hold.
+        for (const char* bytes : {"\xEF\xBF\xBE", "\xEF\xBF\xBF"}) {
+            const std::size_t i = text.find(bytes);
+            if (i != std::string::npos) {
+                char where[64];
+                std::snprintf(where, sizeof where, "character U+%s at byte %zu",
+                              bytes[2] == '\xBE' ? "FFFE" : "FFFF", i);
+                return std::string(where) + " cannot be written as XML: " + quoted(text);
+            }
+        }
         return "control character cannot be written as XML: " + quoted(text);
     }
     return text;

@@ -158,6 +158,31 @@ TEST(Writer, InvalidNamesThrowAfterWhatCameBefore) {
     EXPECT_XML_THROW(written(badRoot), CXMLException::kNameError, 6, "");
 }
 
+// Every byte sequence the code page does not define would be written as U+FFFD: two such
+// attribute names would become one repeated name and the document could not be read back.
+TEST(Writer, NamesWithBytesTheCodePageDoesNotDefineThrow) {
+    Tree tree;
+    Data* e = single(tree);
+    {
+        CodePageScope scope(VelXmlN::NarrowCodePage::Utf8);
+        e->setAttribute("\xC3\xA4\xFF", std::string("1"));
+        e->setAttribute("\xC3\xA4\xFE", std::string("2"));
+        EXPECT_XML_THROW(written(tree), CXMLException::kNameError, 6, "\xC3\xA4\xFF");
+        e->removeAttribute("\xC3\xA4\xFF");
+        e->removeAttribute("\xC3\xA4\xFE");
+        e->setAttribute("\xC3\xA4\xEF\xBF\xBD", std::string("1"));
+        EXPECT_EQ(visible(written(tree)),
+                  visible(kPrologue + "<r>\r\n\t<e \xC3\xA4\xEF\xBF\xBD=\"1\"/>\r\n</r>\r\n"));
+        e->setName("e\xC3");
+        EXPECT_XML_THROW(written(tree), CXMLException::kNameError, 6, "e\xC3");
+    }
+    {
+        CodePageScope scope(VelXmlN::NarrowCodePage::Windows1252);
+        e->setName("e\x81");
+        EXPECT_XML_THROW(written(tree), CXMLException::kNameError, 6, "e\x81");
+    }
+}
+
 TEST(Writer, ControlCharactersAndZeroBytesThrow) {
     Tree tree;
     Data* e = single(tree);
@@ -166,6 +191,21 @@ TEST(Writer, ControlCharactersAndZeroBytesThrow) {
     e->setAttribute("v", std::string("fine"));
     e->setDataPlain("x\x1Fy");
     EXPECT_XML_THROW(written(tree), CXMLException::kCharacterError, 10, "x\x1Fy");
+
+    // The two non-characters at the end of the basic plane: no XML document can hold them.
+    e->setDataPlain("x\xEF\xBF\xBF");
+    EXPECT_XML_THROW(written(tree), CXMLException::kCharacterError, 10, "x\xEF\xBF\xBF");
+    e->setDataPlain("ok");
+    e->setAttribute("v", std::string("\xC3\xA4\xEF\xBF\xBE"));
+    try {
+        written(tree);
+        ADD_FAILURE() << "no exception";
+    } catch (const CXMLException& error) {
+        EXPECT_STREQ(error.what(),
+                     "character U+FFFE at byte 2 cannot be written as XML: "
+                     "'\xC3\xA4\xEF\xBF\xBE'");
+    }
+    e->setAttribute("v", std::string("fine"));
 
     // A zero byte cannot pass through the node library's strings: refused before writing.
     e->setDataPlain(std::string("a\0b", 3));

@@ -184,13 +184,15 @@ TEST(StringConverter, AssignReplacesTheSourceAndNamesFollowXml10) {
     EXPECT_EQ(std::string(bytes, length), "x&#x3c;");
     converter.Assign(nullptr);
     EXPECT_STREQ(converter.GetSource(), "");
-    for (const char* valid : {"a", "_a", ":a", "a1.-_:", "ns:item", "\xC3\xA4", "\xE4\xB8\xAD"}) {
+    for (const char* valid : {"a", "_a", ":a", "a1.-_:", "ns:item", "\xC3\xA4", "\xE4\xB8\xAD",
+                              "V\xF0\x9F\x98\x80", "\xF0\x90\x80\x80"}) {
         converter.Assign(valid);
         EXPECT_TRUE(converter.IsValidName()) << valid;
     }
     for (const char* invalid : {"", "1a", "-a", ".a", "a b", "a<", "a&",
                                 "\xC2\xB7"
-                                "a"}) {
+                                "a",
+                                "a\xFF", "a\xC3", "\xF3\xB0\x80\x80"}) {
         converter.Assign(invalid);
         EXPECT_FALSE(converter.IsValidName()) << visible(invalid);
     }
