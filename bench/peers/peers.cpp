@@ -65,6 +65,7 @@
 #include <VelXmlN/kasxmln.h>
 
 #include "GeneratedDocuments.h"
+#include "MemoryStreams.h"
 
 namespace {
 
@@ -84,53 +85,8 @@ double secondsSince(Clock::time_point start) {
     return Clock::now() - start;
 }
 
-// ---- Memory streams ----------------------------------------------------------------------------
-
-// Reads a string in place, and seeks in it, as std::istringstream does on its own copy.
-class InputBuffer : public std::streambuf {
-  public:
-    explicit InputBuffer(const std::string& text) {
-        char* begin = const_cast<char*>(text.data());
-        setg(begin, begin, begin + text.size());
-    }
-
-  protected:
-    pos_type seekoff(off_type offset, std::ios_base::seekdir direction,
-                     std::ios_base::openmode) override {
-        char* from = direction == std::ios_base::beg   ? eback()
-                     : direction == std::ios_base::cur ? gptr()
-                                                       : egptr();
-        if (offset < eback() - from || offset > egptr() - from) {
-            return pos_type(off_type(-1));
-        }
-        setg(eback(), from + offset, egptr());
-        return pos_type(gptr() - eback());
-    }
-    pos_type seekpos(pos_type position, std::ios_base::openmode which) override {
-        return seekoff(off_type(position), std::ios_base::beg, which);
-    }
-};
-
-// Appends to a string.
-class OutputBuffer : public std::streambuf {
-  public:
-    explicit OutputBuffer(std::string& text) : text_(text) {}
-
-  protected:
-    std::streamsize xsputn(const char* bytes, std::streamsize count) override {
-        text_.append(bytes, static_cast<std::size_t>(count));
-        return count;
-    }
-    int_type overflow(int_type c) override {
-        if (!traits_type::eq_int_type(c, traits_type::eof())) {
-            text_.push_back(traits_type::to_char_type(c));
-        }
-        return traits_type::not_eof(c);
-    }
-
-  private:
-    std::string& text_;
-};
+using bench_documents::InputBuffer;
+using bench_documents::OutputBuffer;
 
 // ---- The libraries -----------------------------------------------------------------------------
 
