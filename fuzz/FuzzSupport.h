@@ -8,9 +8,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include <VelXmlN/AttributeData.h>
 #include <VelXmlN/Compare.h>
@@ -24,6 +27,25 @@ namespace fuzzing {
 [[noreturn]] inline void fault(const char* what, const std::string& detail) {
     std::fprintf(stderr, "FUZZ FAULT: %s\n%s\n", what, detail.c_str());
     std::abort();
+}
+
+/// A scratch file for targets that work on files: made once per process in the temporary folder
+/// (its name starts with `prefix`), rewritten by the target for every input, removed at exit.
+inline const std::string& scratchFile(const char* prefix) {
+    static const std::string name = [prefix] {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
+        const int fd = mkstemp(&pattern[0]);
+        if (fd < 0) {
+            fault("cannot make a scratch file", pattern);
+        }
+        close(fd);
+        static std::string removeAtExit;
+        removeAtExit = pattern;
+        std::atexit([] { std::remove(removeAtExit.c_str()); });
+        return pattern;
+    }();
+    return name;
 }
 
 /// Takes numbers and texts from the front of the input; once it is used up, numbers are 0 and

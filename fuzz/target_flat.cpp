@@ -27,23 +27,6 @@ namespace {
 const char* const kTreeNames[] = {"t0", "t1", "t2", ""};
 constexpr int kTreeNameCount = 4;
 
-const std::string& scratchFile() {
-    static const std::string name = [] {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "velxmln-fuzz-flat-XXXXXX").string();
-        const int fd = mkstemp(&pattern[0]);
-        if (fd < 0) {
-            fuzzing::fault("cannot make a scratch file", pattern);
-        }
-        close(fd);
-        static std::string removeAtExit;
-        removeAtExit = pattern;
-        std::atexit([] { std::remove(removeAtExit.c_str()); });
-        return pattern;
-    }();
-    return name;
-}
-
 struct Program {
     fuzzing::Input& input;
     std::vector<int> trees;
@@ -222,8 +205,8 @@ struct Program {
                 const int from = tree();
                 const int to = tree();
                 try {
-                    VELXMLN_Write_Tree(from, scratchFile().c_str());
-                    VELXMLN_Read_Tree(to, scratchFile().c_str());
+                    VELXMLN_Write_Tree(from, fuzzing::scratchFile("velxmln-fuzz-flat-").c_str());
+                    VELXMLN_Read_Tree(to, fuzzing::scratchFile("velxmln-fuzz-flat-").c_str());
                 } catch (const kasxmln::CXMLException&) {
                 }
                 break;

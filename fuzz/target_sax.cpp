@@ -21,24 +21,6 @@
 
 namespace {
 
-// One file per process, made once and rewritten for every input; removed at exit.
-const std::string& scratchFile() {
-    static const std::string name = [] {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "velxmln-fuzz-sax-XXXXXX").string();
-        const int fd = mkstemp(&pattern[0]);
-        if (fd < 0) {
-            fuzzing::fault("cannot make a scratch file", pattern);
-        }
-        close(fd);
-        static std::string removeAtExit;
-        removeAtExit = pattern;
-        std::atexit([] { std::remove(removeAtExit.c_str()); });
-        return pattern;
-    }();
-    return name;
-}
-
 template <typename Scanner>
 void scan(const std::string& file, const std::string& path) {
     Scanner scanner(file);
@@ -51,7 +33,7 @@ void scan(const std::string& file, const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string& file = scratchFile();
+    const std::string& file = fuzzing::scratchFile("velxmln-fuzz-sax-");
     {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
