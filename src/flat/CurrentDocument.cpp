@@ -29,6 +29,13 @@ Data* currentElement() {
     return currentTree != nullptr ? currentTree->getCurrentNode() : nullptr;
 }
 
+// The current element's first attribute of that name; null without a current element, a name or
+// such an attribute.
+const VelXmlN::AttributeData* currentAttribute(const char* name) {
+    Data* element = currentElement();
+    return name != nullptr && element != nullptr ? element->findAttribute(name) : nullptr;
+}
+
 // Reads a number from the start of `text` as stream extraction does: white space skipped, the
 // longest prefix taken, 0 when there is none, the type's limits when it is out of range. The
 // classic locale keeps a program's global locale from changing the decimal point.
@@ -186,12 +193,8 @@ int VELXMLN_AddTextLine(const char* line) {
 }
 
 int VELXMLN_GetAttributeReal(const char* name, double* value) {
-    Data* element = currentElement();
-    if (name == nullptr || value == nullptr || element == nullptr) {
-        return 0;
-    }
-    const VelXmlN::AttributeData* attribute = element->findAttribute(name);
-    if (attribute == nullptr) {
+    const VelXmlN::AttributeData* attribute = currentAttribute(name);
+    if (value == nullptr || attribute == nullptr) {
         return 0;
     }
     *value = VelXmlN::detail::readDouble(attribute->getChar());
@@ -222,12 +225,8 @@ int VELXMLN_SetAttributeRealFormat(const char* name, double value, const char* f
 }
 
 int VELXMLN_GetAttributeInt(const char* name, int* value) {
-    Data* element = currentElement();
-    if (name == nullptr || value == nullptr || element == nullptr) {
-        return 0;
-    }
-    const VelXmlN::AttributeData* attribute = element->findAttribute(name);
-    if (attribute == nullptr) {
+    const VelXmlN::AttributeData* attribute = currentAttribute(name);
+    if (value == nullptr || attribute == nullptr) {
         return 0;
     }
     *value = VelXmlN::detail::readInt(attribute->getChar());
@@ -245,12 +244,8 @@ int VELXMLN_SetAttributeInt(const char* name, int value) {
 }
 
 int VELXMLN_GetAttributeText(const char* name, char* buffer, size_t bufferSize, int* length) {
-    Data* element = currentElement();
-    if (name == nullptr || buffer == nullptr || element == nullptr) {
-        return 0;
-    }
-    const VelXmlN::AttributeData* attribute = element->findAttribute(name);
-    if (attribute == nullptr) {
+    const VelXmlN::AttributeData* attribute = currentAttribute(name);
+    if (buffer == nullptr || attribute == nullptr) {
         return 0;
     }
     VelXmlN::detail::copyToBuffer(attribute->getData(), buffer, bufferSize);
