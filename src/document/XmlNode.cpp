@@ -5,8 +5,8 @@
 #include <typeinfo>
 
 #include "document/XmlTextNode.h"
-#include "external/NodeAccess.h"
-#include "external/NodeSave.h"
+#include "nodelib/NodeAccess.h"
+#include "nodelib/NodeSave.h"
 
 namespace VelXmlN {
 

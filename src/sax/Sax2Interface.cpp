@@ -27,9 +27,9 @@
 #include <VelXmlN/Tools.h>
 #include <VelXmlN/kasxmln.h>
 
-#include "external/CodePageConvert.h"
-#include "external/ParserInput.h"
-#include "external/XercesInit.h"
+#include "platform/CodePageConvert.h"
+#include "nodelib/ParserInput.h"
+#include "nodelib/XercesInit.h"
 
 namespace VelXmlN {
 

@@ -1,7 +1,7 @@
 // The handler base of the loader: the error policy, the entity resolver that never reads
 // anything, and the limits (depth, amplification) that make any input safe to parse.
-#ifndef VELXMLN_SRC_EXTERNAL_PARSEGUARD_H
-#define VELXMLN_SRC_EXTERNAL_PARSEGUARD_H
+#ifndef VELXMLN_SRC_NODELIB_PARSEGUARD_H
+#define VELXMLN_SRC_NODELIB_PARSEGUARD_H
 
 #include <cstddef>
 #include <cstdint>
@@ -17,7 +17,7 @@
 
 #include <VelXmlN/kasxmln.h>
 
-#include "external/Utf8Locator.h"
+#include "nodelib/Utf8Locator.h"
 
 namespace kasxmln {
 namespace detail {

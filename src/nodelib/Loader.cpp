@@ -22,12 +22,12 @@
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
-#include "external/CodePageConvert.h"
-#include "external/NodeAccess.h"
-#include "external/NodeEvents.h"
-#include "external/ParseGuard.h"
-#include "external/ParserInput.h"
-#include "external/XercesInit.h"
+#include "platform/CodePageConvert.h"
+#include "nodelib/NodeAccess.h"
+#include "nodelib/NodeEvents.h"
+#include "nodelib/ParseGuard.h"
+#include "nodelib/ParserInput.h"
+#include "nodelib/XercesInit.h"
 
 namespace kasxmln {
 namespace detail {

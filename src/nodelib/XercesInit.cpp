@@ -1,4 +1,4 @@
-#include "external/XercesInit.h"
+#include "nodelib/XercesInit.h"
 
 #include <mutex>
 #include <string>
@@ -8,7 +8,7 @@
 
 #include <VelXmlN/kasxmln.h>
 
-#include "external/CodePageConvert.h"
+#include "platform/CodePageConvert.h"
 
 namespace kasxmln {
 namespace detail {

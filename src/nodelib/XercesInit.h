@@ -1,6 +1,6 @@
 // The one place that starts the Xerces-C library for the node library and the writer's converter.
-#ifndef VELXMLN_SRC_EXTERNAL_XERCESINIT_H
-#define VELXMLN_SRC_EXTERNAL_XERCESINIT_H
+#ifndef VELXMLN_SRC_NODELIB_XERCESINIT_H
+#define VELXMLN_SRC_NODELIB_XERCESINIT_H
 
 namespace kasxmln {
 namespace detail {

@@ -1,4 +1,4 @@
-#include "external/NodeArena.h"
+#include "nodelib/NodeArena.h"
 
 #include <cstdint>
 #include <cstdlib>

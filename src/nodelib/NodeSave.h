@@ -1,7 +1,7 @@
 // The element and text layout shared by the node library's own saves and the writer's output
 // nodes, so that a whole document follows one set of rules.
-#ifndef VELXMLN_SRC_EXTERNAL_NODESAVE_H
-#define VELXMLN_SRC_EXTERNAL_NODESAVE_H
+#ifndef VELXMLN_SRC_NODELIB_NODESAVE_H
+#define VELXMLN_SRC_NODELIB_NODESAVE_H
 
 #include <cstddef>
 #include <iosfwd>

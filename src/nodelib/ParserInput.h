@@ -1,7 +1,7 @@
 // What the loader feeds the Xerces-C parser with: input streams that count the bytes taken, and
 // a memory manager that bounds the parser's own memory.
-#ifndef VELXMLN_SRC_EXTERNAL_PARSERINPUT_H
-#define VELXMLN_SRC_EXTERNAL_PARSERINPUT_H
+#ifndef VELXMLN_SRC_NODELIB_PARSERINPUT_H
+#define VELXMLN_SRC_NODELIB_PARSERINPUT_H
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // Finds the first byte sequence of a text that is not UTF-8, with its line and column. The
 // parser's UTF-8 decoder reports a failure at the position where it began decoding a block of
 // input, which can lie thousands of lines earlier; this gives the exact place instead.
-#ifndef VELXMLN_SRC_EXTERNAL_UTF8LOCATOR_H
-#define VELXMLN_SRC_EXTERNAL_UTF8LOCATOR_H
+#ifndef VELXMLN_SRC_NODELIB_UTF8LOCATOR_H
+#define VELXMLN_SRC_NODELIB_UTF8LOCATOR_H
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "external/ParserInput.h"
+#include "nodelib/ParserInput.h"
 
 #include <cerrno>
 #include <cstring>

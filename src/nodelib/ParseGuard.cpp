@@ -1,4 +1,4 @@
-#include "external/ParseGuard.h"
+#include "nodelib/ParseGuard.h"
 
 #include <cstring>
 
@@ -7,7 +7,7 @@
 
 #include <VelXmlN/kasxmln.h>
 
-#include "external/CodePageConvert.h"
+#include "platform/CodePageConvert.h"
 
 namespace kasxmln {
 namespace detail {

@@ -12,8 +12,8 @@
 #include <xercesc/util/XMLUTF8Transcoder.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
-#include "external/CodePageConvert.h"
-#include "external/XercesInit.h"
+#include "platform/CodePageConvert.h"
+#include "nodelib/XercesInit.h"
 
 namespace kasxmln {
 

@@ -1,8 +1,8 @@
 // Direct access to the node library's storage for the loader, the writer and the reader: making
 // nodes in a tree's memory, linking whole child arrays at once, and moving strings out of nodes
 // that are about to be destroyed instead of copying them.
-#ifndef VELXMLN_SRC_EXTERNAL_NODEACCESS_H
-#define VELXMLN_SRC_EXTERNAL_NODEACCESS_H
+#ifndef VELXMLN_SRC_NODELIB_NODEACCESS_H
+#define VELXMLN_SRC_NODELIB_NODEACCESS_H
 
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +15,7 @@
 
 #include <VelXmlN/kasxmln.h>
 
-#include "external/NodeArena.h"
+#include "nodelib/NodeArena.h"
 
 namespace kasxmln {
 namespace detail {

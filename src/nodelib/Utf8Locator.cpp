@@ -1,4 +1,4 @@
-#include "external/Utf8Locator.h"
+#include "nodelib/Utf8Locator.h"
 
 #include <cstdio>
 

@@ -1,8 +1,8 @@
 // Conversions between the narrow code page of <VelXmlN/CodePage.h> and UTF-16, shared by the node
 // library, the writer's converter and the SAX scanners. Every narrow <-> UTF-16 conversion of the
 // library goes through these functions, so all of them follow the same two replacement rules.
-#ifndef VELXMLN_SRC_EXTERNAL_CODEPAGECONVERT_H
-#define VELXMLN_SRC_EXTERNAL_CODEPAGECONVERT_H
+#ifndef VELXMLN_SRC_PLATFORM_CODEPAGECONVERT_H
+#define VELXMLN_SRC_PLATFORM_CODEPAGECONVERT_H
 
 #include <cstddef>
 #include <string>

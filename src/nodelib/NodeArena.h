@@ -7,8 +7,8 @@
 // taken from the general heap, so that one release function frees both kinds. A block of the
 // arena is given back when it is sealed (no longer handed out from) and its last object is
 // released; objects may therefore outlive the arena that made them.
-#ifndef VELXMLN_SRC_EXTERNAL_NODEARENA_H
-#define VELXMLN_SRC_EXTERNAL_NODEARENA_H
+#ifndef VELXMLN_SRC_NODELIB_NODEARENA_H
+#define VELXMLN_SRC_NODELIB_NODEARENA_H
 
 #include <cstddef>
 

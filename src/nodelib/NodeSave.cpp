@@ -1,4 +1,4 @@
-#include "external/NodeSave.h"
+#include "nodelib/NodeSave.h"
 
 #include <ostream>
 #include <string>

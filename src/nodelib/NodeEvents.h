@@ -2,8 +2,8 @@
 // with the node conventions already applied, handed to a receiver as events instead of being built
 // into a node tree. The reader builds its element tree from them directly, so a document is never
 // held as a node tree and an element tree at once.
-#ifndef VELXMLN_SRC_EXTERNAL_NODEEVENTS_H
-#define VELXMLN_SRC_EXTERNAL_NODEEVENTS_H
+#ifndef VELXMLN_SRC_NODELIB_NODEEVENTS_H
+#define VELXMLN_SRC_NODELIB_NODEEVENTS_H
 
 #include <cstddef>
 #include <streambuf>

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "external/NodeAccess.h"
-#include "external/NodeSave.h"
+#include "nodelib/NodeAccess.h"
+#include "nodelib/NodeSave.h"
 
 namespace kasxmln {
 

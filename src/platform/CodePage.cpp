@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "external/CodePageConvert.h"
+#include "platform/CodePageConvert.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
