@@ -3,7 +3,6 @@
 #include <VelXmlN/kasxmln.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <new>
@@ -15,19 +14,16 @@
 #include <xercesc/sax/SAXParseException.hpp>
 #include <xercesc/sax2/Attributes.hpp>
 #include <xercesc/sax2/SAX2XMLReader.hpp>
-#include <xercesc/sax2/XMLReaderFactory.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
-#include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLString.hpp>
-#include <xercesc/util/XMLUni.hpp>
 
-#include "platform/CodePageConvert.h"
 #include "nodelib/NodeAccess.h"
 #include "nodelib/NodeEvents.h"
 #include "nodelib/ParseGuard.h"
 #include "nodelib/ParserInput.h"
 #include "nodelib/XercesInit.h"
+#include "platform/CodePageConvert.h"
 
 namespace kasxmln {
 namespace detail {
@@ -439,37 +435,12 @@ void parsePass(const SourceMaker& makeSource, bool validating, Guard& guard, Sax
     std::uint64_t taken = 0;
     std::unique_ptr<xercesc::InputSource> source = makeSource(taken);
     guard.beginPass(validating, taken);
-    BudgetedMemory memory(taken);
-    std::unique_ptr<xercesc::SAX2XMLReader> reader(
-        xercesc::XMLReaderFactory::createXMLReader(&memory));
-    using xercesc::XMLUni;
-    // The DTD-only scanner: without namespaces, the default scanner keeps a record of every child
-    // of each open element, so a long flat document would use memory in step with its size. This
-    // one reads DTDs exactly as the default does and keeps nothing per child.
-    reader->setProperty(XMLUni::fgXercesScannerName, const_cast<XMLCh*>(XMLUni::fgDGXMLScanner));
-    // Validation runs only in the pass that looks for undeclared entities, and only when the
-    // document has a type declaration (dynamic); its other reports are ignored.
-    reader->setFeature(XMLUni::fgSAX2CoreValidation, validating);
-    reader->setFeature(XMLUni::fgXercesDynamic, true);
-    reader->setFeature(XMLUni::fgSAX2CoreNameSpaces, false);
-    reader->setFeature(XMLUni::fgSAX2CoreNameSpacePrefixes, false);
-    reader->setFeature(XMLUni::fgXercesSchema, false);
-    reader->setFeature(XMLUni::fgXercesSchemaFullChecking, false);
-    reader->setFeature(XMLUni::fgXercesLoadSchema, false);
-    reader->setFeature(XMLUni::fgXercesIdentityConstraintChecking, false);
-    reader->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
-    reader->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
-    reader->setFeature(XMLUni::fgXercesCacheGrammarFromParse, false);
-    reader->setFeature(XMLUni::fgXercesUseCachedGrammarInParse, false);
-    reader->setFeature(XMLUni::fgXercesCalculateSrcOfs, context != nullptr);
-    xercesc::SecurityManager security;
-    security.setEntityExpansionLimit(kMaxEntityExpansions);
-    reader->setProperty(XMLUni::fgXercesSecurityManager, &security);
-    reader->setContentHandler(&guard);
-    reader->setErrorHandler(&guard);
-    reader->setEntityResolver(&guard);
-    reader->setLexicalHandler(&guard);
-    reader->setDeclarationHandler(&guard);
+    ReaderSettings settings;
+    settings.validating = validating;
+    settings.declarations = true;
+    settings.sourceOffsets = context != nullptr;
+    HardenedReader hardened(taken, guard, settings);
+    xercesc::SAX2XMLReader* reader = &hardened.reader();
 
     struct Detach {
         SaxContext* context;
@@ -480,7 +451,7 @@ void parsePass(const SourceMaker& makeSource, bool validating, Guard& guard, Sax
         }
     } detach{context};
     if (context != nullptr) {
-        context->attach(reader.get());
+        context->attach(reader);
     }
     try {
         reader->parse(*source);
@@ -493,7 +464,7 @@ void parsePass(const SourceMaker& makeSource, bool validating, Guard& guard, Sax
         throw CXMLException(CXMLException::kParseError, guard.line(),
                             narrow(problem.getMessage()) + guard.where());
     } catch (const xercesc::OutOfMemoryException&) {
-        if (memory.exceeded()) {
+        if (hardened.memoryExceeded()) {
             guard.failAmplification();
         }
         throw std::bad_alloc();
@@ -627,23 +598,25 @@ void CXMLManager::LoadDocument(const char* path, CXMLSaxHandler* handler, bool v
     const std::u16string systemId = VelXmlN::detail::toUtf16(fileName);
     detail::SaxContext context(*handler, fileName);
     context.setRescan([&fileName](detail::Utf8Locator& locator) {
-        detail::File again(std::fopen(fileName.c_str(), "rb"));
-        if (!again) {
+        detail::InputFile again;
+        if (again.open(fileName) != 0) {
             return false;
         }
         std::vector<char> block(detail::kRescanBlock);
         std::size_t got = 0;
-        while ((got = std::fread(block.data(), 1, block.size(), again.get())) > 0) {
+        int error = 0;
+        while ((got = again.read(block.data(), block.size(), error)) > 0) {
             if (locator.feed(block.data(), got)) {
                 return true;
             }
         }
-        return locator.finish();
+        return error == 0 && locator.finish();
     });
     detail::parse(
         [&fileName, &systemId](std::uint64_t& taken) -> std::unique_ptr<xercesc::InputSource> {
             return std::make_unique<detail::StreamSource>(
-                std::make_unique<detail::FileStream>(detail::openFile(fileName), fileName, taken),
+                std::make_unique<detail::FileStream>(detail::openFile(fileName), fileName, taken,
+                                                     detail::FileErrors::Library),
                 systemId);
         },
         context, &context);

@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/sax2/XMLReaderFactory.hpp>
 #include <xercesc/util/XMLString.hpp>
+#include <xercesc/util/XMLUni.hpp>
 
 #include <VelXmlN/kasxmln.h>
 
@@ -125,25 +127,106 @@ std::string narrow(const XMLCh* text) {
     return result;
 }
 
-void Guard::beginPass(bool validating, const std::uint64_t& taken) {
-    validating_ = validating;
+void LimitedHandler::startPass(const std::uint64_t& taken) noexcept {
     taken_ = &taken;
     locator_ = nullptr;
-    externalSubset_ = false;
-    parameterEntities_ = false;
     depth_ = 0;
     delivered_ = 0;
 }
 
-void Guard::setDocumentLocator(const xercesc::Locator* const locator) {
+void LimitedHandler::setDocumentLocator(const xercesc::Locator* const locator) {
     locator_ = locator;
 }
 
-xercesc::InputSource* Guard::resolveEntity(const XMLCh* const, const XMLCh* const systemId) {
+xercesc::InputSource* LimitedHandler::resolveEntity(const XMLCh* const,
+                                                    const XMLCh* const systemId) {
     static const XMLByte nothing[1] = {0};
     static const XMLCh noName[1] = {0};
     return new xercesc::MemBufInputSource(nothing, 0, systemId != nullptr ? systemId : noName,
                                           false);
+}
+
+void LimitedHandler::failAmplification() const {
+    throw CXMLException(CXMLException::kLimitError, line(),
+                        "the document expands to more than " + std::to_string(kMaxAmplification) +
+                            " times its own size (entity expansion)" + where());
+}
+
+void LimitedHandler::failDepth(const XMLCh* name) const {
+    throw CXMLException(CXMLException::kLimitError, line(),
+                        "element '" + narrow(name) + "' is nested deeper than the limit of " +
+                            std::to_string(kMaxElementDepth) + " levels" + where());
+}
+
+std::string LimitedHandler::where() const {
+    if (locator_ == nullptr) {
+        return where(0, 0);
+    }
+    return where(locator_->getLineNumber(), locator_->getColumnNumber());
+}
+
+std::string LimitedHandler::where(std::uint64_t line, std::uint64_t column) const {
+    std::string text;
+    if (line > 0) {
+        text = " at line " + std::to_string(line) + ", column " + std::to_string(column);
+    }
+    if (!fileName_.empty()) {
+        text += " of file '" + fileName_ + "'";
+    }
+    return text;
+}
+
+unsigned LimitedHandler::line() const {
+    return locator_ != nullptr ? static_cast<unsigned>(locator_->getLineNumber()) : 0;
+}
+
+HardenedReader::HardenedReader(const std::uint64_t& taken, LimitedHandler& handler,
+                               const ReaderSettings& settings)
+    : memory_(taken), reader_(xercesc::XMLReaderFactory::createXMLReader(&memory_)) {
+    using xercesc::XMLUni;
+    xercesc::SAX2XMLReader& reader = *reader_;
+    // The DTD-only scanner: schemas are never used, and the default scanner keeps a record of
+    // every child of each open element without namespaces (memory in step with a long flat
+    // document) and loses the record it makes for an external DTD subset (Xerces-C 3.2.4 leaks
+    // it). This one reads DTDs exactly as the default does.
+    reader.setProperty(XMLUni::fgXercesScannerName, const_cast<XMLCh*>(XMLUni::fgDGXMLScanner));
+    // Validation runs only when the document has a type declaration (dynamic): validating a
+    // document that declares no grammar would only build and drop one "not declared" error per
+    // element and attribute.
+    reader.setFeature(XMLUni::fgSAX2CoreValidation, settings.validating);
+    reader.setFeature(XMLUni::fgXercesDynamic, true);
+    reader.setFeature(XMLUni::fgSAX2CoreNameSpaces, settings.namespaces);
+    reader.setFeature(XMLUni::fgSAX2CoreNameSpacePrefixes, false);
+    // Schemas are neither processed nor loaded: a schema location names a file or URL, and
+    // nothing a document names is ever read.
+    reader.setFeature(XMLUni::fgXercesSchema, false);
+    reader.setFeature(XMLUni::fgXercesSchemaFullChecking, false);
+    reader.setFeature(XMLUni::fgXercesLoadSchema, false);
+    reader.setFeature(XMLUni::fgXercesIdentityConstraintChecking, false);
+    // Only honoured without validation; the resolver does the work, this says the intent.
+    reader.setFeature(XMLUni::fgXercesLoadExternalDTD, false);
+    // Should a resolver ever return nothing, the parser must not fall back to opening the entity
+    // itself.
+    reader.setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
+    reader.setFeature(XMLUni::fgXercesCacheGrammarFromParse, false);
+    reader.setFeature(XMLUni::fgXercesUseCachedGrammarInParse, false);
+    reader.setFeature(XMLUni::fgXercesCalculateSrcOfs, settings.sourceOffsets);
+    security_.setEntityExpansionLimit(kMaxEntityExpansions);
+    reader.setProperty(XMLUni::fgXercesSecurityManager, &security_);
+    reader.setContentHandler(&handler);
+    reader.setErrorHandler(&handler);
+    reader.setEntityResolver(&handler);
+    if (settings.declarations) {
+        reader.setLexicalHandler(&handler);
+        reader.setDeclarationHandler(&handler);
+    }
+}
+
+void Guard::beginPass(bool validating, const std::uint64_t& taken) {
+    startPass(taken);
+    validating_ = validating;
+    externalSubset_ = false;
+    parameterEntities_ = false;
 }
 
 void Guard::error(const xercesc::SAXParseException& problem) {
@@ -197,47 +280,6 @@ void Guard::fail(const xercesc::SAXParseException& problem) const {
     }
     throw CXMLException(CXMLException::kParseError, static_cast<unsigned>(problem.getLineNumber()),
                         message + where(problem.getLineNumber(), problem.getColumnNumber()));
-}
-
-void Guard::failAmplification() const {
-    throw CXMLException(CXMLException::kLimitError, line(),
-                        "the document expands to more than " + std::to_string(kMaxAmplification) +
-                            " times its own size (entity expansion)" + where());
-}
-
-std::string Guard::where() const {
-    if (locator_ == nullptr) {
-        return where(0, 0);
-    }
-    return where(locator_->getLineNumber(), locator_->getColumnNumber());
-}
-
-std::string Guard::where(std::uint64_t line, std::uint64_t column) const {
-    std::string text;
-    if (line > 0) {
-        text = " at line " + std::to_string(line) + ", column " + std::to_string(column);
-    }
-    if (!fileName_.empty()) {
-        text += " of file '" + fileName_ + "'";
-    }
-    return text;
-}
-
-unsigned Guard::line() const {
-    return locator_ != nullptr ? static_cast<unsigned>(locator_->getLineNumber()) : 0;
-}
-
-void Guard::enter(const XMLCh* name) {
-    // The parser does not end the type declaration when the external subset is not read.
-    if (depth_ == 0) {
-        restartIfNeeded();
-    }
-    if (depth_ == kMaxElementDepth) {
-        throw CXMLException(CXMLException::kLimitError, line(),
-                            "element '" + narrow(name) + "' is nested deeper than the limit of " +
-                                std::to_string(kMaxElementDepth) + " levels" + where());
-    }
-    ++depth_;
 }
 
 }  // namespace detail

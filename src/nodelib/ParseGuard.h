@@ -1,5 +1,7 @@
-// The handler base of the loader: the error policy, the entity resolver that never reads
-// anything, and the limits (depth, amplification) that make any input safe to parse.
+// The one hardened set-up of the Xerces-C parser, shared by the node library and Sax2Interface:
+// the reader's features and security manager, the entity resolver that never reads anything, and
+// the limits (depth, amplification) that make any input safe to parse; and the node library's
+// error policy on top.
 #ifndef VELXMLN_SRC_NODELIB_PARSEGUARD_H
 #define VELXMLN_SRC_NODELIB_PARSEGUARD_H
 
@@ -14,9 +16,12 @@
 #include <xercesc/sax/SAXParseException.hpp>
 #include <xercesc/sax2/DeclHandler.hpp>
 #include <xercesc/sax2/DefaultHandler.hpp>
+#include <xercesc/sax2/SAX2XMLReader.hpp>
+#include <xercesc/util/SecurityManager.hpp>
 
 #include <VelXmlN/kasxmln.h>
 
+#include "nodelib/ParserInput.h"
 #include "nodelib/Utf8Locator.h"
 
 namespace kasxmln {
@@ -86,10 +91,115 @@ std::string narrow(const XMLCh* text);
 /// validating pass reports them; the loader starts again with one.
 struct RestartValidating {};
 
-class Guard : public xercesc::DefaultHandler {
+/// The handler base of every Xerces-C parse of the library, the node library's loader and
+/// Sax2Interface alike: the entity resolver that never reads anything, and the limits (depth,
+/// amplification) that make any input safe to parse. A limit that is passed throws CXMLException
+/// (kLimitError) from the callback, which ends the parse.
+class LimitedHandler : public xercesc::DefaultHandler {
   public:
     /// `fileName` names the input in messages ("" for a memory buffer).
-    explicit Guard(std::string fileName) : fileName_(std::move(fileName)) {}
+    explicit LimitedHandler(std::string fileName) : fileName_(std::move(fileName)) {}
+
+    void setDocumentLocator(const xercesc::Locator* const locator) override;
+
+    /// Everything a document names outside itself (external DTD subsets, external entities,
+    /// schemas) reads as empty: nothing is opened or fetched. With validation on, Xerces-C loads
+    /// an external DTD even when told not to (its load-external-DTD feature only applies without
+    /// validation), so the resolver is the one dependable stop.
+    xercesc::InputSource* resolveEntity(const XMLCh* const publicId,
+                                        const XMLCh* const systemId) override;
+
+    /// The amplification bound was passed.
+    [[noreturn]] void failAmplification() const;
+
+    /// " at line L, column C" (and " of file '...'") for the current position of the parse.
+    std::string where() const;
+    std::string where(std::uint64_t line, std::uint64_t column) const;
+
+    /// The current line, 0 before the parse has started.
+    unsigned line() const;
+
+  protected:
+    /// Starts the count of a pass over the input: `taken` counts the bytes read in it.
+    void startPass(const std::uint64_t& taken) noexcept;
+
+    /// Called as each element starts, before anything of it is built, so that a deep document is
+    /// refused early and no walk over a loaded tree meets more than kMaxElementDepth levels.
+    void enter(const XMLCh* name) {
+        if (depth_ == 0) {
+            rootStarts();
+        }
+        if (depth_ == kMaxElementDepth) {
+            failDepth(name);
+        }
+        ++depth_;
+    }
+    void leave() noexcept { --depth_; }
+
+    /// Counts text handed out (element text and attribute values, in UTF-16 units); beyond
+    /// kAmplificationThreshold units it may be at most kMaxAmplification times the bytes read,
+    /// the bound that expat puts on entity expansion.
+    void deliver(std::size_t units) {
+        delivered_ += units;
+        if (delivered_ > kAmplificationThreshold && delivered_ / kMaxAmplification > *taken_) {
+            failAmplification();
+        }
+    }
+
+    /// Called as the root element starts, before its depth is counted.
+    virtual void rootStarts() {}
+
+  private:
+    [[noreturn]] void failDepth(const XMLCh* name) const;
+
+    std::string fileName_;
+    const std::uint64_t* taken_ = nullptr;
+    const xercesc::Locator* locator_ = nullptr;
+    unsigned depth_ = 0;
+    std::uint64_t delivered_ = 0;
+};
+
+/// How a parse differs between the library's users; everything else is the same for all.
+struct ReaderSettings {
+    /// Validation where the document declares a grammar (its reports go to the error handler).
+    bool validating = false;
+    /// Namespace processing: local names and URIs.
+    bool namespaces = false;
+    /// The handler also receives the lexical events (CDATA, the DTD) and the declarations.
+    bool declarations = false;
+    /// The reader keeps the source offset, for CXMLSaxHandler::GetSourceOffset.
+    bool sourceOffsets = false;
+};
+
+/// The one hardened Xerces-C SAX2 reader set-up: the parser's memory bounded (BudgetedMemory),
+/// entity expansions counted by a security manager, the feature list that turns off schemas,
+/// external DTDs and the parser's own entity resolution, and `handler` as content, error and
+/// entity handler. `taken` and `handler` must outlive the object.
+class HardenedReader {
+  public:
+    HardenedReader(const std::uint64_t& taken, LimitedHandler& handler,
+                   const ReaderSettings& settings);
+    HardenedReader(const HardenedReader&) = delete;
+    HardenedReader& operator=(const HardenedReader&) = delete;
+
+    xercesc::SAX2XMLReader& reader() noexcept { return *reader_; }
+
+    /// Whether the parser's memory passed its budget: an OutOfMemoryException of the parse then
+    /// means an amplification, not a failing system.
+    bool memoryExceeded() const noexcept { return memory_.exceeded(); }
+
+  private:
+    // Declared in this order so that the reader goes first.
+    BudgetedMemory memory_;
+    xercesc::SecurityManager security_;
+    std::unique_ptr<xercesc::SAX2XMLReader> reader_;
+};
+
+/// The node library's handler base: the limits, and the error policy of its loader (every error
+/// is refused, with what the parser says and where).
+class Guard : public LimitedHandler {
+  public:
+    using LimitedHandler::LimitedHandler;
 
     /// Prepares a pass over the input: `taken` counts the bytes read in it.
     virtual void beginPass(bool validating, const std::uint64_t& taken);
@@ -98,13 +208,6 @@ class Guard : public xercesc::DefaultHandler {
 
     /// Lets fail() read the input again from its start to find an invalid UTF-8 sequence.
     void setRescan(std::function<bool(Utf8Locator&)> rescan) { rescan_ = std::move(rescan); }
-
-    void setDocumentLocator(const xercesc::Locator* const locator) override;
-
-    /// Everything a document names outside itself (external DTD subsets, external entities)
-    /// reads as empty: nothing is opened or fetched.
-    xercesc::InputSource* resolveEntity(const XMLCh* const publicId,
-                                        const XMLCh* const systemId) override;
 
     void warning(const xercesc::SAXParseException&) override {}
     void error(const xercesc::SAXParseException& problem) override;
@@ -124,47 +227,21 @@ class Guard : public xercesc::DefaultHandler {
     /// A parse error: what the parser says, and where.
     [[noreturn]] void fail(const xercesc::SAXParseException& problem) const;
 
-    /// The amplification bound was passed.
-    [[noreturn]] void failAmplification() const;
-
-    /// " at line L, column C" (and " of file '...'") for the current position of the parse.
-    std::string where() const;
-    std::string where(std::uint64_t line, std::uint64_t column) const;
-
-    /// The current line, 0 before the parse has started.
-    unsigned line() const;
-
   protected:
-    /// Called as each element starts, before anything of it is built, so that a deep document is
-    /// refused early and no walk over a loaded tree meets more than kMaxElementDepth levels.
-    void enter(const XMLCh* name);
-    void leave() noexcept { --depth_; }
-
-    /// Counts text handed out; beyond kAmplificationThreshold units it may be at most
-    /// kMaxAmplification times the bytes read, the bound that expat puts on entity expansion.
-    void deliver(std::size_t units) {
-        delivered_ += units;
-        if (delivered_ > kAmplificationThreshold && delivered_ / kMaxAmplification > *taken_) {
-            failAmplification();
-        }
-    }
-
     /// Hooks for the document type declaration, after the checks of the guard.
     virtual void dtdStarted(const XMLCh* const, const XMLCh* const, const XMLCh* const) {}
     virtual void dtdEnded() {}
 
+    // The parser does not end the type declaration when the external subset is not read.
+    void rootStarts() override { restartIfNeeded(); }
+
   private:
     void restartIfNeeded() const;
 
-    std::string fileName_;
     std::function<bool(Utf8Locator&)> rescan_;
-    const std::uint64_t* taken_ = nullptr;
-    const xercesc::Locator* locator_ = nullptr;
     bool validating_ = false;
     bool externalSubset_ = false;
     bool parameterEntities_ = false;
-    unsigned depth_ = 0;
-    std::uint64_t delivered_ = 0;
 };
 
 }  // namespace detail

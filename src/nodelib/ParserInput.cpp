@@ -1,11 +1,11 @@
 #include "nodelib/ParserInput.h"
 
-#include <cerrno>
 #include <cstring>
 #include <new>
 
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/XMLExceptMsgs.hpp>
 
 #include <VelXmlN/kasxmln.h>
 
@@ -18,26 +18,17 @@ namespace {
 constexpr std::uint64_t kParserMemoryFloor = 16u * 1024u * 1024u;
 
 [[noreturn]] void throwFileError(const char* doing, const std::string& path, int error) {
-    throw CXMLException(
-        CXMLException::kFileError, static_cast<unsigned>(error),
-        std::string("cannot ") + doing + " file '" + path + "': " + std::strerror(error));
+    throw CXMLException(CXMLException::kFileError, static_cast<unsigned>(error),
+                        std::string("cannot ") + doing + " file '" + path +
+                            "': " + VelXmlN::platform::errorText(error));
 }
 
 }  // namespace
 
-File openFile(const std::string& path) {
-    File file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        throwFileError("open", path, errno);
-    }
-    // A file that opens but cannot be read (a directory) fails here, not in the parser's first
-    // read: Xerces-C's reader loses memory when an exception leaves its constructor.
-    const int first = std::getc(file.get());
-    if (first == EOF && std::ferror(file.get()) != 0) {
-        throwFileError("read", path, errno);
-    }
-    if (first != EOF) {
-        std::ungetc(first, file.get());
+InputFile openFile(const std::string& path) {
+    InputFile file;
+    if (const int error = file.open(path)) {
+        throwFileError("open", path, error);
     }
     return file;
 }
@@ -71,11 +62,29 @@ std::size_t StreambufStream::read(XMLByte* toFill, std::size_t maxToRead) {
 }
 
 std::size_t FileStream::read(XMLByte* toFill, std::size_t maxToRead) {
-    const std::size_t got = std::fread(toFill, 1, maxToRead, file_.get());
-    if (got == 0 && std::ferror(file_.get()) != 0) {
-        throwFileError("read", path_, errno);
+    int error = 0;
+    const std::size_t got = file_.read(toFill, maxToRead, error);
+    if (error != 0) {
+        if (errors_ == FileErrors::Parser) {
+            ThrowXML(xercesc::XMLPlatformUtilsException,
+                     xercesc::XMLExcepts::File_CouldNotReadFromFile);
+        }
+        throwFileError("read", path_, error);
     }
     return got;
+}
+
+FileSource::FileSource(std::string path, const std::u16string& systemId, std::uint64_t& taken)
+    : path_(std::move(path)), taken_(taken) {
+    setSystemId(systemId.c_str());
+}
+
+xercesc::BinInputStream* FileSource::makeStream() const {
+    InputFile file;
+    if (file.open(path_) != 0) {
+        return nullptr;
+    }
+    return new FileStream(std::move(file), path_, taken_, FileErrors::Parser);
 }
 
 StreamSource::StreamSource(std::unique_ptr<CountingStream> stream, const std::u16string& systemId)

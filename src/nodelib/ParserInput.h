@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <streambuf>
 #include <string>
@@ -14,17 +13,16 @@
 #include <xercesc/sax/InputSource.hpp>
 #include <xercesc/util/BinInputStream.hpp>
 
+#include "platform/InputFile.h"
+
 namespace kasxmln {
 namespace detail {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using VelXmlN::platform::InputFile;
 
 /// Opens `path` for reading in binary mode; throws CXMLException (kFileError) naming the file and
 /// the system's reason when that fails.
-File openFile(const std::string& path);
+InputFile openFile(const std::string& path);
 
 /// A parser input stream that adds every byte it hands out to `taken`.
 class CountingStream : public xercesc::BinInputStream {
@@ -83,18 +81,39 @@ class StreambufStream final : public CountingStream {
     std::streambuf& input_;
 };
 
-/// An open file; a read error throws CXMLException (kFileError).
+/// How a file that fails to read is reported: as CXMLException (kFileError) naming the file and
+/// the system's reason (the node library), or as the parser's own file error, which the parse
+/// then reports like any other fatal error (Sax2Interface).
+enum class FileErrors { Library, Parser };
+
+/// An open file.
 class FileStream final : public CountingStream {
   public:
-    FileStream(File file, std::string path, std::uint64_t& taken)
-        : CountingStream(taken), file_(std::move(file)), path_(std::move(path)) {}
+    FileStream(InputFile file, std::string path, std::uint64_t& taken, FileErrors errors)
+        : CountingStream(taken), file_(std::move(file)), path_(std::move(path)), errors_(errors) {}
 
   protected:
     std::size_t read(XMLByte* toFill, std::size_t maxToRead) override;
 
   private:
-    File file_;
+    InputFile file_;
     std::string path_;
+    FileErrors errors_;
+};
+
+/// The file at a narrow path, opened when the parser asks for it, with FileErrors::Parser. The
+/// parser is given the name as the system identifier only: handed the name to open, Xerces-C
+/// would take it for a URL (and fetch "http://..." names) and pass it through its own transcoder.
+class FileSource final : public xercesc::InputSource {
+  public:
+    FileSource(std::string path, const std::u16string& systemId, std::uint64_t& taken);
+
+    /// Null when the file cannot be opened: the parser then reports a fatal error naming it.
+    xercesc::BinInputStream* makeStream() const override;
+
+  private:
+    std::string path_;
+    std::uint64_t& taken_;
 };
 
 /// An input source that hands out one stream made in advance.
