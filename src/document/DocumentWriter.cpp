@@ -22,6 +22,7 @@
 #include <VelXmlN/kasxmln.h>
 
 #include "document/Conversion.h"
+#include "nodelib/XmlCharacters.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -36,6 +37,17 @@ namespace detail {
 namespace {
 
 using kasxmln::CXMLException;
+using kasxmln::detail::escapedKinds;
+using kasxmln::detail::escapeOf;
+using kasxmln::detail::Escapes;
+using kasxmln::detail::isAsciiNameChar;
+using kasxmln::detail::isAsciiNameStart;
+using kasxmln::detail::kAllEscapes;
+using kasxmln::detail::kControl;
+using kasxmln::detail::kEscapeLength;
+using kasxmln::detail::kPlain;
+using kasxmln::detail::kWide;
+using kasxmln::detail::kXmlCharacters;
 
 constexpr std::size_t kBlock = 1u << 16;
 
@@ -114,34 +126,6 @@ void checkBeforeWriting(const Data& root) {
     }
 }
 
-// What the writer does with each ASCII byte of a text.
-enum ByteKind : unsigned char {
-    kPlain,
-    kAlways,      // "<" and ">": always escaped
-    kAmpersand,   // escaped unless the encode skip says otherwise (text nodes below the root)
-    kApostrophe,  // the same
-    kQuote,       // the same
-    kControl,     // below 0x20 and not tab, line feed or carriage return: cannot be written
-    kWide         // 0x80 and above: not ASCII, converted through the code page
-};
-
-struct ByteKinds {
-    ByteKind kind[256];
-    constexpr ByteKinds() : kind() {
-        for (int c = 0; c < 256; ++c) {
-            kind[c] = c >= 0x80                                           ? kWide
-                      : (c < 0x20 && c != '\t' && c != '\n' && c != '\r') ? kControl
-                      : c == '<' || c == '>'                              ? kAlways
-                      : c == '&'                                          ? kAmpersand
-                      : c == '\''                                         ? kApostrophe
-                      : c == '"'                                          ? kQuote
-                                                                          : kPlain;
-        }
-    }
-};
-
-constexpr ByteKinds kKinds;
-
 // Long texts are scanned sixteen bytes at a time where SSE2 is there (every x86-64 processor):
 // only the bytes that are not plain are looked at one by one.
 #if defined(__SSE2__) || defined(_M_X64)
@@ -183,33 +167,15 @@ inline unsigned kindsIn(const unsigned char* bytes, std::size_t size) {
     for (; i + 16 <= size; i += 16) {
         for (unsigned found = markupMask(bytes + i) | unusualMask(bytes + i); found != 0;
              found &= found - 1) {
-            kinds |= 1u << kKinds.kind[bytes[i + lowestBit(found)]];
+            kinds |= 1u << kXmlCharacters.kind[bytes[i + lowestBit(found)]];
         }
     }
 #endif
     for (; i < size; ++i) {
-        kinds |= 1u << kKinds.kind[bytes[i]];
+        kinds |= 1u << kXmlCharacters.kind[bytes[i]];
     }
     return kinds & ~(1u << kPlain);
 }
-
-// The ASCII members of the XML 1.0 Name production.
-bool isAsciiNameStart(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
-}
-
-bool isAsciiNameChar(unsigned char c) {
-    return isAsciiNameStart(c) || (c >= '0' && c <= '9') || c == '.' || c == '-';
-}
-
-// Which of the three optional characters a text is written with escaped.
-struct Escapes {
-    bool ampersand;
-    bool apostrophe;
-    bool quote;
-};
-
-constexpr Escapes kAllEscapes{true, true, true};
 
 // Collects output in blocks. While the output is held, the blocks are kept, and the stream gets
 // nothing, not even the prologue; once it is released, the prologue and every block go to the
@@ -595,25 +561,19 @@ class Writer {
             appendConverted(text, escapes);
             return;
         }
-        const unsigned escaped = (1u << kAlways) | (escapes.ampersand ? 1u << kAmpersand : 0) |
-                                 (escapes.apostrophe ? 1u << kApostrophe : 0) |
-                                 (escapes.quote ? 1u << kQuote : 0);
+        const unsigned escaped = escapedKinds(escapes);
         if ((kinds & escaped) == 0) {
             out_.put(text.data(), size);
             return;
         }
         std::size_t run = 0;
         const auto escapeAt = [&](std::size_t i) {
-            const ByteKind kind = kKinds.kind[bytes[i]];
-            if ((escaped & (1u << kind)) == 0) {
+            const char* escape = escapeOf(bytes[i], escapes);
+            if (escape == nullptr) {
                 return;
             }
             out_.put(text.data() + run, i - run);
-            out_.put(kind == kAlways       ? (bytes[i] == '<' ? "&#x3c;" : "&#x3e;")
-                     : kind == kAmpersand  ? "&#x26;"
-                     : kind == kApostrophe ? "&#x27;"
-                                           : "&#x22;",
-                     6);
+            out_.put(escape, kEscapeLength);
             run = i + 1;
         };
         std::size_t i = 0;

@@ -12,51 +12,26 @@
 #include <xercesc/util/XMLUTF8Transcoder.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
-#include "platform/CodePageConvert.h"
 #include "nodelib/XercesInit.h"
+#include "nodelib/XmlCharacters.h"
+#include "platform/CodePageConvert.h"
 
 namespace kasxmln {
 
 namespace {
 
-// Every replacement is six units long: "&#x" two lower-case hex digits ";".
-constexpr std::size_t kEscapeLength = 6;
+using detail::escapeOf;
+using detail::Escapes;
+using detail::isAsciiNameChar;
+using detail::isAsciiNameStart;
+using detail::isForbiddenCharacter;
+using detail::isForbiddenControl;
+using detail::kEscapeLength;
+
 constexpr std::size_t kTranscoderBlockSize = 16384;
-
-bool isForbiddenControl(unsigned c) {
-    return c < 0x20 && c != '\t' && c != '\n' && c != '\r';
-}
-
-// The escape of `c`, or null when it is copied unchanged.
-const char* escapeOf(unsigned c, bool ampersand, bool apostrophe, bool quote) {
-    switch (c) {
-        case '<':
-            return "&#x3c;";
-        case '>':
-            return "&#x3e;";
-        case '&':
-            return ampersand ? "&#x26;" : nullptr;
-        case '\'':
-            return apostrophe ? "&#x27;" : nullptr;
-        case '"':
-            return quote ? "&#x22;" : nullptr;
-        default:
-            return nullptr;
-    }
-}
 
 [[noreturn]] void throwControl(const std::string& source) {
     throw CXMLException(CXMLException::kCharacterError, CXMLException::kCharacterDetail, source);
-}
-
-// ASCII names: letters, "_" and ":" first, then also digits, "." and "-". These are exactly the
-// ASCII members of the XML 1.0 Name production.
-bool isAsciiNameStart(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
-}
-
-bool isAsciiNameChar(unsigned char c) {
-    return isAsciiNameStart(c) || (c >= '0' && c <= '9') || c == '.' || c == '-';
 }
 
 }  // namespace
@@ -127,30 +102,30 @@ void CStringConverter::ToUtf8(const char*& bytes, std::size_t& length) {
     bytes = "";
     length = 0;
     const std::size_t size = source_.size();
+    const Escapes escapes{escapeAmpersand_, escapeApostrophe_, escapeQuote_};
 
     if (VelXmlN::detail::isAscii(source_.data(), size)) {
         // ASCII is the same in UTF-8 and in every narrow code page, so the escapes can be made on
         // the bytes directly; a piece without anything to escape is the result as it stands.
-        std::size_t escapes = 0;
+        std::size_t escaped = 0;
         for (const char c : source_) {
             const auto unit = static_cast<unsigned char>(c);
             if (isForbiddenControl(unit)) {
                 throwControl(source_);
             }
-            if (escapeOf(unit, escapeAmpersand_, escapeApostrophe_, escapeQuote_) != nullptr) {
-                ++escapes;
+            if (escapeOf(unit, escapes) != nullptr) {
+                ++escaped;
             }
         }
-        if (escapes == 0) {
+        if (escaped == 0) {
             bytes = source_.data();
             length = size;
             return;
         }
-        result_.resize(size + escapes * (kEscapeLength - 1));
+        result_.resize(size + escaped * (kEscapeLength - 1));
         char* out = result_.data();
         for (const char c : source_) {
-            const char* escape = escapeOf(static_cast<unsigned char>(c), escapeAmpersand_,
-                                          escapeApostrophe_, escapeQuote_);
+            const char* escape = escapeOf(static_cast<unsigned char>(c), escapes);
             if (escape != nullptr) {
                 std::memcpy(out, escape, kEscapeLength);
                 out += kEscapeLength;
@@ -174,7 +149,7 @@ void CStringConverter::ToUtf8(const char*& bytes, std::size_t& length) {
         // U+FFFE and U+FFFF are no XML characters either: written, the document could not be
         // read back. (Unpaired surrogates cannot occur: the code page conversion makes them
         // U+FFFD.)
-        if (isForbiddenControl(unit) || unit == 0xFFFE || unit == 0xFFFF) {
+        if (isForbiddenCharacter(unit)) {
             throwControl(source_);
         }
         if (capacity - used < kEscapeLength) {
@@ -183,7 +158,7 @@ void CStringConverter::ToUtf8(const char*& bytes, std::size_t& length) {
             escaped = std::move(larger);
             capacity *= 2;
         }
-        const char* escape = escapeOf(unit, escapeAmpersand_, escapeApostrophe_, escapeQuote_);
+        const char* escape = escapeOf(unit, escapes);
         if (escape != nullptr) {
             for (std::size_t k = 0; k < kEscapeLength; ++k) {
                 escaped[used++] = static_cast<char16_t>(escape[k]);

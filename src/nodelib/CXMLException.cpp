@@ -4,16 +4,14 @@
 #include <string>
 #include <utility>
 
+#include "nodelib/XmlCharacters.h"
+
 namespace kasxmln {
 
 namespace {
 
 // The excerpt of a refused text shown by what(): short enough for a log line.
 constexpr std::size_t kExcerptBytes = 60;
-
-bool isForbiddenControl(unsigned char c) {
-    return c < 0x20 && c != '\t' && c != '\n' && c != '\r';
-}
 
 std::string quoted(const std::string& text) {
     std::string result = "'";
@@ -41,7 +39,7 @@ std::string describe(int code, const std::string& text) {
     if (code == CXMLException::kCharacterError) {
         for (std::size_t i = 0; i < text.size(); ++i) {
             const auto c = static_cast<unsigned char>(text[i]);
-            if (isForbiddenControl(c)) {
+            if (detail::isForbiddenControl(c)) {
                 char where[64];
                 std::snprintf(where, sizeof where, "control character U+%04X at byte %zu", c, i);
                 return std::string(where) + " cannot be written as XML: " + quoted(text);

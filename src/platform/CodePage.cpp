@@ -89,17 +89,6 @@ std::size_t asciiPrefix(const char* text, std::size_t length) noexcept {
     return i;
 }
 
-std::size_t asciiPrefix(const char16_t* text, std::size_t length) noexcept {
-    std::size_t i = 0;
-    while (i + 4 <= length && (text[i] | text[i + 1] | text[i + 2] | text[i + 3]) < 0x80) {
-        i += 4;
-    }
-    while (i < length && text[i] < 0x80) {
-        ++i;
-    }
-    return i;
-}
-
 // Copies the leading ASCII run of `text` to `out` as bytes and returns its length, sixteen units
 // at a time where SSE2 is there (every x86-64 processor).
 std::size_t copyAsciiPrefix(const char16_t* text, std::size_t length, char* out) noexcept {
@@ -324,16 +313,8 @@ bool isAscii(const char* text, std::size_t length) noexcept {
     return asciiPrefix(text, length) == length;
 }
 
-bool isAscii(const char16_t* text, std::size_t length) noexcept {
-    return asciiPrefix(text, length) == length;
-}
-
 std::size_t narrowAscii(const char16_t* text, std::size_t length, char* out) noexcept {
     return copyAsciiPrefix(text, length, out);
-}
-
-bool narrowIsUtf8() noexcept {
-    return active.load(std::memory_order_relaxed) == Conversion::Utf8;
 }
 
 std::size_t narrowToUtf16(const char* text, std::size_t length, char16_t* out) {

@@ -21,11 +21,6 @@ constexpr std::size_t kNarrowBytesPerUtf16Unit = 3;
 /// True when every byte is below 0x80. ASCII reads the same in every supported code page, so
 /// callers use this to skip conversion work.
 bool isAscii(const char* text, std::size_t length) noexcept;
-bool isAscii(const char16_t* text, std::size_t length) noexcept;
-
-/// True when narrow text in the current code page is UTF-8, so that valid UTF-8 bytes may be
-/// copied to UTF-8 output unchanged.
-bool narrowIsUtf8() noexcept;
 
 /// Converts `length` narrow bytes to UTF-16 into `out`, which has room for `length` units, and
 /// returns the number of units written. Invalid sequences become U+FFFD.
