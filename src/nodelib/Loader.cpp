@@ -18,8 +18,8 @@
 #include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLString.hpp>
 
-#include "nodelib/NodeAccess.h"
 #include "nodelib/NodeEvents.h"
+#include "nodelib/NodeImpl.h"
 #include "nodelib/ParseGuard.h"
 #include "nodelib/ParserInput.h"
 #include "nodelib/XercesInit.h"
@@ -56,7 +56,9 @@ bool isBlank(std::string_view text) {
 class TreeBuilder final : public Guard {
   public:
     explicit TreeBuilder(CXMLDocument& document)
-        : Guard(std::string()), document_(document), arena_(NodeAccess::arenaOf(document)) {}
+        : Guard(std::string()),
+          document_(document),
+          arena_(CXMLDocument::Impl::of(document).arena) {}
 
     TreeBuilder(const TreeBuilder&) = delete;
     TreeBuilder& operator=(const TreeBuilder&) = delete;
@@ -86,7 +88,8 @@ class TreeBuilder final : public Guard {
         flushText();
         std::string name;
         appendNarrow(name, qname, length(qname));
-        std::unique_ptr<CXMLNode> node = NodeAccess::newElement(arena_, std::move(name), current_);
+        std::unique_ptr<CXMLNode> node =
+            CXMLNode::Impl::newElement(arena_, std::move(name), current_);
         const XMLSize_t count = attributes.getLength();
         if (count > 0) {
             setAttributes(*node, attributes, count);
@@ -94,7 +97,7 @@ class TreeBuilder final : public Guard {
         if (current_ != nullptr) {
             waiting_.push_back(node.get());
         } else {
-            NodeAccess::setRoot(document_, node.get());
+            CXMLDocument::Impl::of(document_).root = node.get();
         }
         current_ = node.release();
         starts_.push_back(waiting_.size());
@@ -103,7 +106,7 @@ class TreeBuilder final : public Guard {
     void endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const) override {
         flushText();
         const std::size_t start = starts_.back();
-        NodeAccess::setChildren(*current_, waiting_.data() + start, waiting_.size() - start);
+        CXMLNode::Impl::of(*current_).setChildren(waiting_.data() + start, waiting_.size() - start);
         waiting_.resize(start);
         starts_.pop_back();
         current_ = current_->GetParentNode();
@@ -130,11 +133,11 @@ class TreeBuilder final : public Guard {
                 deliver(valueLength);
                 std::string valueText;
                 appendNarrow(valueText, value, valueLength);
-                made_.push_back(NodeAccess::newAttribute(arena_, narrow(attributes.getQName(i)),
-                                                         std::move(valueText))
+                made_.push_back(CXMLNode::Impl::newAttribute(arena_, narrow(attributes.getQName(i)),
+                                                             std::move(valueText))
                                     .release());
             }
-            NodeAccess::setAttributes(node, made_.data(), made_.size());
+            CXMLNode::Impl::of(node).setAttributes(made_.data(), made_.size());
         } catch (...) {
             for (CXMLAttribut* attribute : made_) {
                 delete attribute;
@@ -153,7 +156,7 @@ class TreeBuilder final : public Guard {
         const std::string_view text = pending_.view();
         if (!isBlank(text)) {
             std::unique_ptr<CXMLTextNode> node =
-                NodeAccess::newText(arena_, std::string(text), current_);
+                CXMLNode::Impl::newText(arena_, std::string(text), current_);
             waiting_.push_back(node.get());
             node.release();
         }
@@ -258,19 +261,21 @@ class EventBuilder final : public Guard {
 
 }  // namespace
 
+}  // namespace detail
+
 // Forwards the events of the file form to a CXMLSaxHandler, and lets the handler ask for the
 // source offset while a callback runs.
-class SaxContext final : public Guard {
+class CXMLSaxHandler::Context final : public detail::Guard {
   public:
-    SaxContext(CXMLSaxHandler& handler, std::string fileName)
+    Context(CXMLSaxHandler& handler, std::string fileName)
         : Guard(std::move(fileName)), handler_(handler), previous_(handler.context_) {
         handler_.context_ = this;
     }
 
-    ~SaxContext() override { handler_.context_ = previous_; }
+    ~Context() override { handler_.context_ = previous_; }
 
-    SaxContext(const SaxContext&) = delete;
-    SaxContext& operator=(const SaxContext&) = delete;
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
 
     void attach(const xercesc::SAX2XMLReader* reader) noexcept { reader_ = reader; }
 
@@ -306,18 +311,18 @@ class SaxContext final : public Guard {
         release();
         flushHeld();
         name_.clear();
-        appendNarrow(name_, qname, length(qname));
+        detail::appendNarrow(name_, qname, detail::length(qname));
         attributes_.clear();
         pointers_.clear();
         const XMLSize_t count = attributes.getLength();
         attributes_.reserve(count);
         for (XMLSize_t i = 0; i < count; ++i) {
             const XMLCh* value = attributes.getValue(i);
-            const std::size_t valueLength = length(value);
+            const std::size_t valueLength = detail::length(value);
             deliver(valueLength);
             std::string valueText;
-            appendNarrow(valueText, value, valueLength);
-            attributes_.emplace_back(narrow(attributes.getQName(i)), std::move(valueText));
+            detail::appendNarrow(valueText, value, valueLength);
+            attributes_.emplace_back(detail::narrow(attributes.getQName(i)), std::move(valueText));
         }
         pointers_.reserve(count + 1);
         for (CXMLAttribut& attribute : attributes_) {
@@ -330,14 +335,14 @@ class SaxContext final : public Guard {
     void endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const qname) override {
         flushHeld();
         name_.clear();
-        appendNarrow(name_, qname, length(qname));
+        detail::appendNarrow(name_, qname, detail::length(qname));
         handler_.EndElement("", name_.c_str(), name_.c_str());
         leave();
     }
 
     void characters(const XMLCh* const chars, const XMLSize_t count) override {
         deliver(count);
-        text_.clear(kKeptTextBuffer);
+        text_.clear(detail::kKeptTextBuffer);
         text_.append(chars, count);
         if (!text_.empty()) {
             handler_.Characters(text_.view().data(), static_cast<unsigned>(text_.size()));
@@ -357,9 +362,9 @@ class SaxContext final : public Guard {
   protected:
     void dtdStarted(const XMLCh* const name, const XMLCh* const publicId,
                     const XMLCh* const systemId) override {
-        dtdName_ = narrow(name);
-        dtdPublicId_ = narrow(publicId);
-        dtdSystemId_ = narrow(systemId);
+        dtdName_ = detail::narrow(name);
+        dtdPublicId_ = detail::narrow(publicId);
+        dtdSystemId_ = detail::narrow(systemId);
         dtdWaits_ = true;
     }
 
@@ -387,10 +392,10 @@ class SaxContext final : public Guard {
     }
 
     CXMLSaxHandler& handler_;
-    const SaxContext* previous_;
+    const Context* previous_;
     const xercesc::SAX2XMLReader* reader_ = nullptr;
     std::string name_;
-    NarrowText text_;
+    detail::NarrowText text_;
     std::vector<CXMLAttribut> attributes_;
     std::vector<CXMLAttribut*> pointers_;
     bool documentWaits_ = false;
@@ -399,6 +404,10 @@ class SaxContext final : public Guard {
     std::string dtdPublicId_;
     std::string dtdSystemId_;
 };
+
+namespace detail {
+
+using SaxContext = CXMLSaxHandler::Context;
 
 namespace {
 
@@ -513,7 +522,7 @@ CXMLDocument* CXMLManager::LoadDocument(const char* buffer, unsigned int size, b
     }
     const char* bytes = buffer != nullptr ? buffer : "";
     std::unique_ptr<CXMLDocument, detail::DocumentReleaser> document(
-        detail::NodeAccess::newDocument());
+        CXMLDocument::Impl::newDocument());
     detail::TreeBuilder builder(*document);
     builder.setRescan([bytes, size](detail::Utf8Locator& locator) {
         return locator.feed(bytes, size) || locator.finish();
@@ -637,7 +646,7 @@ CXMLDocument* CXMLManager::CreateDocument(const char* rootTagName, const char* e
         }
     }
     std::unique_ptr<CXMLDocument, detail::DocumentReleaser> document(
-        detail::NodeAccess::newDocument());
+        CXMLDocument::Impl::newDocument());
     if (rootTagName != nullptr) {
         document->CreateRootNode(rootTagName);
     }

@@ -92,9 +92,8 @@ void saveElement(CXMLNode& node, std::ostream& stream, bool formatted, const cha
     stream << ">";
 }
 
-void saveText(std::ostream& stream, const char* text, bool escapeAmpersand, bool escapeApostrophe,
-              bool escapeQuote) {
-    CStringConverter converter(text, escapeAmpersand, escapeApostrophe, escapeQuote);
+void saveText(std::ostream& stream, const char* text, Escapes escapes) {
+    CStringConverter converter(text, escapes.ampersand, escapes.apostrophe, escapes.quote);
     writeConverted(stream, converter);
 }
 

@@ -8,6 +8,8 @@
 
 #include <VelXmlN/kasxmln.h>
 
+#include "nodelib/XmlCharacters.h"
+
 namespace kasxmln {
 namespace detail {
 
@@ -20,9 +22,8 @@ namespace detail {
 void saveElement(CXMLNode& node, std::ostream& stream, bool formatted, const char* indent,
                  CXMLAttribut* const* extra, std::size_t extraCount);
 
-/// Writes `text` escaped as the flags say, without line break or indentation.
-void saveText(std::ostream& stream, const char* text, bool escapeAmpersand, bool escapeApostrophe,
-              bool escapeQuote);
+/// Writes `text` escaped as `escapes` says, without line break or indentation.
+void saveText(std::ostream& stream, const char* text, Escapes escapes);
 
 }  // namespace detail
 }  // namespace kasxmln

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "nodelib/NodeAccess.h"
+#include "nodelib/NodeImpl.h"
 #include "nodelib/NodeSave.h"
 
 namespace kasxmln {
@@ -23,8 +23,6 @@ bool isTextType(CXMLNode::NodeType type) {
 }
 
 }  // namespace
-
-// ---- CXMLAttribut ------------------------------------------------------------------------------
 
 CXMLAttribut::CXMLAttribut(const char* name, const char* value)
     : name_(orEmpty(name)), value_(orEmpty(value)) {}
@@ -48,34 +46,24 @@ void* CXMLAttribut::operator new(std::size_t size) {
     return detail::allocateOnHeap(size);
 }
 
-void* CXMLAttribut::operator new(std::size_t size, detail::NodeArena* arena) {
-    return detail::allocateIn(arena, size);
-}
-
 void CXMLAttribut::operator delete(void* memory) noexcept {
     detail::release(memory);
 }
 
-void CXMLAttribut::operator delete(void* memory, detail::NodeArena*) noexcept {
-    detail::release(memory);
-}
-
-// ---- CXMLNode ----------------------------------------------------------------------------------
+CXMLNode::CXMLNode(Impl* impl) noexcept : impl_(impl) {}
 
 CXMLNode::CXMLNode(const char* tagName, CXMLNode* parent)
-    : tagName_(orEmpty(tagName)),
-      parent_(parent),
-      arena_(nullptr),
-      children_{detail::NodeAccess::emptyArray<CXMLNode>(), 0, 0},
-      attributes_{detail::NodeAccess::emptyArray<CXMLAttribut>(), 0, 0} {}
+    : impl_(Impl::make(parent != nullptr ? parent->impl_->arena : nullptr, orEmpty(tagName),
+                       parent)) {}
 
 CXMLNode::CXMLNode(const CXMLNode& other)
-    : tagName_(other.tagName_),
-      parent_(other.parent_),
-      arena_(nullptr),
-      children_{detail::NodeAccess::emptyArray<CXMLNode>(), 0, 0},
-      attributes_{detail::NodeAccess::emptyArray<CXMLAttribut>(), 0, 0} {
-    *this = other;
+    : impl_(Impl::make(other.impl_->arena, std::string(other.impl_->text), other.impl_->parent)) {
+    try {
+        *this = other;
+    } catch (...) {
+        Impl::destroy(impl_);
+        throw;
+    }
 }
 
 CXMLNode& CXMLNode::operator=(const CXMLNode& other) {
@@ -83,22 +71,24 @@ CXMLNode& CXMLNode::operator=(const CXMLNode& other) {
         return *this;
     }
     // Copy first, then swap in: a failed copy leaves this node as it was.
+    const detail::NodeArray<CXMLAttribut>& from = other.impl_->attributes;
     std::vector<std::unique_ptr<CXMLAttribut>> copies;
-    copies.reserve(other.attributes_.count);
-    for (std::uint32_t i = 0; i < other.attributes_.count; ++i) {
-        copies.push_back(std::make_unique<CXMLAttribut>(*other.attributes_.items[i]));
+    copies.reserve(from.count);
+    for (std::uint32_t i = 0; i < from.count; ++i) {
+        copies.push_back(std::make_unique<CXMLAttribut>(*from.items[i]));
     }
     std::vector<CXMLAttribut*> raw;
     raw.reserve(copies.size());
     for (const auto& copy : copies) {
         raw.push_back(copy.get());
     }
-    Array<CXMLAttribut> old = attributes_;
-    attributes_ = Array<CXMLAttribut>{detail::NodeAccess::emptyArray<CXMLAttribut>(), 0, 0};
+    std::string text = other.impl_->text;
+    detail::NodeArray<CXMLAttribut> old = impl_->attributes;
+    impl_->attributes = detail::NodeArray<CXMLAttribut>{detail::emptyArray<CXMLAttribut>(), 0, 0};
     try {
-        detail::NodeAccess::setAttributes(*this, raw.data(), raw.size());
+        impl_->setAttributes(raw.data(), raw.size());
     } catch (...) {
-        attributes_ = old;
+        impl_->attributes = old;
         throw;
     }
     for (auto& copy : copies) {
@@ -107,59 +97,53 @@ CXMLNode& CXMLNode::operator=(const CXMLNode& other) {
     for (std::uint32_t i = 0; i < old.count; ++i) {
         delete old.items[i];
     }
-    if (old.capacity > 0) {
-        detail::release(old.items);
-    }
-    tagName_ = other.tagName_;
-    parent_ = other.parent_;
+    impl_->freeArray(old);
+    impl_->text = std::move(text);
+    impl_->parent = other.impl_->parent;
     return *this;
 }
 
 CXMLNode::~CXMLNode() {
-    for (std::uint32_t i = 0; i < attributes_.count; ++i) {
-        delete attributes_.items[i];
+    Impl& impl = *impl_;
+    for (std::uint32_t i = 0; i < impl.attributes.count; ++i) {
+        delete impl.attributes.items[i];
     }
-    detail::NodeAccess::freeArray(attributes_);
+    impl.freeArray(impl.attributes);
     // The subtree goes without recursion and without allocating: the dying nodes' parent links
     // serve as the links of the pending list. Null slots (children taken out by a caller) are
     // skipped.
     CXMLNode* pending = nullptr;
-    const auto push = [&pending](Array<CXMLNode>& children) {
+    const auto push = [&pending](detail::NodeArray<CXMLNode>& children) {
         for (std::uint32_t i = children.count; i-- > 0;) {
             if (children.items[i] != nullptr) {
-                children.items[i]->parent_ = pending;
+                children.items[i]->impl_->parent = pending;
                 pending = children.items[i];
             }
         }
     };
-    push(children_);
-    detail::NodeAccess::freeArray(children_);
+    push(impl.children);
+    impl.freeArray(impl.children);
     while (pending != nullptr) {
         CXMLNode* node = pending;
-        pending = node->parent_;
-        push(node->children_);
-        detail::NodeAccess::freeArray(node->children_);
+        Impl& dying = *node->impl_;
+        pending = dying.parent;
+        push(dying.children);
+        dying.freeArray(dying.children);
         delete node;
     }
-    if (arena_ != nullptr) {
-        arena_->drop();
-    }
+    Impl::destroy(impl_);
 }
 
 void* CXMLNode::operator new(std::size_t size) {
     return detail::allocateOnHeap(size);
 }
 
-void* CXMLNode::operator new(std::size_t size, detail::NodeArena* arena) {
-    return detail::allocateIn(arena, size);
-}
-
 void CXMLNode::operator delete(void* memory) noexcept {
     detail::release(memory);
 }
 
-void CXMLNode::operator delete(void* memory, detail::NodeArena*) noexcept {
-    detail::release(memory);
+std::size_t CXMLNode::GetChildCount() const noexcept {
+    return impl_->children.count;
 }
 
 void CXMLNode::Save(std::ostream& stream, bool formatted, char* indent) {
@@ -167,29 +151,31 @@ void CXMLNode::Save(std::ostream& stream, bool formatted, char* indent) {
 }
 
 const char* CXMLNode::GetTagName() {
-    return tagName_.c_str();
+    return impl_->text.c_str();
 }
 
 CXMLNode** CXMLNode::GetChildren() {
-    return children_.items;
+    return impl_->children.items;
 }
 
 CXMLNode* CXMLNode::CreateChild(const char* tagName, CXMLNode* ref) {
     if (tagName == nullptr || isTextType(GetNodeType())) {
         return nullptr;
     }
-    std::unique_ptr<CXMLNode> child = detail::NodeAccess::newElement(arena_, tagName, this);
-    detail::NodeAccess::appendChild(*this, child.get());
+    std::unique_ptr<CXMLNode> child = Impl::newElement(impl_->arena, tagName, this);
+    impl_->appendChild(child.get());
     CXMLNode* created = child.release();
-    if (ref != nullptr) {
-        // Move the new child from the end to the place of `ref`, when `ref` is a child.
-        CXMLNode** slot = detail::NodeAccess::findChildSlot(*this, ref);
-        if (slot != nullptr && slot >= children_.items &&
-            slot < children_.items + children_.count) {
-            std::memmove(slot + 1, slot,
-                         static_cast<std::size_t>(children_.items + children_.count - 1 - slot) *
-                             sizeof(CXMLNode*));
-            *slot = created;
+    if (ref == nullptr) {
+        return created;
+    }
+    // Move the new child from the end to the place of `ref`, when `ref` is a child.
+    detail::NodeArray<CXMLNode>& children = impl_->children;
+    for (std::uint32_t i = 0; i + 1 < children.count; ++i) {
+        if (children.items[i] == ref) {
+            std::memmove(children.items + i + 1, children.items + i,
+                         (children.count - 1 - i) * sizeof(CXMLNode*));
+            children.items[i] = created;
+            break;
         }
     }
     return created;
@@ -199,39 +185,39 @@ CXMLTextNode* CXMLNode::CreateTextChild(const char* text) {
     if (isTextType(GetNodeType())) {
         return nullptr;
     }
-    std::unique_ptr<CXMLTextNode> child = detail::NodeAccess::newText(arena_, orEmpty(text), this);
-    detail::NodeAccess::appendChild(*this, child.get());
+    std::unique_ptr<CXMLTextNode> child = Impl::newText(impl_->arena, orEmpty(text), this);
+    impl_->appendChild(child.get());
     return child.release();
 }
 
 CXMLAttribut** CXMLNode::GetAttributes() {
-    return attributes_.items;
+    return impl_->attributes.items;
 }
 
 void CXMLNode::SetAttribute(const char* name, const char* value) {
     if (name == nullptr || isTextType(GetNodeType())) {
         return;
     }
+    detail::NodeArray<CXMLAttribut>& attributes = impl_->attributes;
     std::uint32_t found = 0;
-    while (found < attributes_.count &&
-           std::strcmp(attributes_.items[found]->GetName(), name) != 0) {
+    while (found < attributes.count && std::strcmp(attributes.items[found]->GetName(), name) != 0) {
         ++found;
     }
     if (value == nullptr || *value == '\0') {
-        if (found < attributes_.count) {
-            delete attributes_.items[found];
-            std::memmove(attributes_.items + found, attributes_.items + found + 1,
-                         (attributes_.count - found) * sizeof(CXMLAttribut*));  // terminator too
-            --attributes_.count;
+        if (found < attributes.count) {
+            delete attributes.items[found];
+            std::memmove(attributes.items + found, attributes.items + found + 1,
+                         (attributes.count - found) * sizeof(CXMLAttribut*));  // terminator too
+            --attributes.count;
         }
         return;
     }
-    if (found < attributes_.count) {
-        attributes_.items[found]->SetValue(value);
+    if (found < attributes.count) {
+        attributes.items[found]->SetValue(value);
         return;
     }
-    std::unique_ptr<CXMLAttribut> attribute = detail::NodeAccess::newAttribute(arena_, name, value);
-    detail::NodeAccess::appendAttribute(*this, attribute.get());
+    std::unique_ptr<CXMLAttribut> attribute = Impl::newAttribute(impl_->arena, name, value);
+    impl_->appendAttribute(attribute.get());
     attribute.release();
 }
 
@@ -240,22 +226,22 @@ CXMLNode::NodeType CXMLNode::GetNodeType() {
 }
 
 CXMLNode* CXMLNode::GetParentNode() {
-    return parent_;
+    return impl_->parent;
 }
-
-// ---- CXMLTextNode ------------------------------------------------------------------------------
 
 // A text node keeps its text where an element keeps its tag name.
 CXMLTextNode::CXMLTextNode(const char* text, CXMLNode* parent) : CXMLNode(text, parent) {}
 
+CXMLTextNode::CXMLTextNode(Impl* impl) noexcept : CXMLNode(impl) {}
+
 CXMLTextNode::~CXMLTextNode() = default;
 
 const char* CXMLTextNode::GetText() const noexcept {
-    return tagName_.c_str();
+    return Impl::of(*this).text.c_str();
 }
 
 void CXMLTextNode::Save(std::ostream& stream, bool, char*) {
-    detail::saveText(stream, tagName_.c_str(), true, true, true);
+    detail::saveText(stream, GetText(), detail::kAllEscapes);
 }
 
 const char* CXMLTextNode::GetTagName() {
@@ -266,13 +252,12 @@ CXMLNode::NodeType CXMLTextNode::GetNodeType() {
     return kTextNode;
 }
 
-// ---- CXMLDocument ------------------------------------------------------------------------------
-
-CXMLDocument::CXMLDocument() : root_(nullptr), arena_(detail::NodeArena::create()) {}
+CXMLDocument::CXMLDocument() : impl_(new Impl()) {}
 
 CXMLDocument::~CXMLDocument() {
-    delete root_;
-    arena_->drop();
+    delete impl_->root;
+    impl_->arena->drop();
+    delete impl_;
 }
 
 void CXMLDocument::Release() {
@@ -280,7 +265,7 @@ void CXMLDocument::Release() {
 }
 
 void CXMLDocument::Save(std::ostream& stream, bool formatted) {
-    if (root_ == nullptr) {
+    if (impl_->root == nullptr) {
         return;
     }
     stream << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
@@ -288,27 +273,25 @@ void CXMLDocument::Save(std::ostream& stream, bool formatted) {
         stream << "\r\n";
     }
     char noIndent[1] = {'\0'};
-    root_->Save(stream, formatted, noIndent);
+    impl_->root->Save(stream, formatted, noIndent);
     if (formatted) {
         stream << "\r\n";
     }
 }
 
 CXMLNode* CXMLDocument::GetRootNode() {
-    return root_;
+    return impl_->root;
 }
 
 CXMLNode* CXMLDocument::CreateRootNode(const char* tagName) {
     if (tagName == nullptr) {
         return nullptr;
     }
-    CXMLNode* root = detail::NodeAccess::newElement(arena_, tagName, nullptr).release();
-    delete root_;
-    root_ = root;
-    return root_;
+    CXMLNode* root = CXMLNode::Impl::newElement(impl_->arena, tagName, nullptr).release();
+    delete impl_->root;
+    impl_->root = root;
+    return root;
 }
-
-// ---- CXMLSaxHandler ----------------------------------------------------------------------------
 
 CXMLSaxHandler::CXMLSaxHandler() noexcept : context_(nullptr) {}
 CXMLSaxHandler::~CXMLSaxHandler() = default;
