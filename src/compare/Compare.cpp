@@ -5,6 +5,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "elements/FirstAttribute.h"
+
 namespace VelXmlN {
 
 using Comparing::DifferentItem;
@@ -91,17 +93,6 @@ std::size_t pairChildren(const Data* a, const Data* b, std::vector<const Data*>&
         found->second.position = following[position];
     }
     return offset;
-}
-
-// The first attribute of `attributes` named `name`, or null.
-const AttributeData* firstNamed(const std::vector<AttributeData*>& attributes,
-                                const std::string& name) {
-    for (const AttributeData* attribute : attributes) {
-        if (attribute->getName() == name) {
-            return attribute;
-        }
-    }
-    return nullptr;
 }
 
 }  // namespace
@@ -270,7 +261,7 @@ Difference Compare::differArguments(Data const* a, Data const* b) {
             const auto found = firstOfName.find(x->getName());
             y = found != firstOfName.end() ? found->second : nullptr;
         } else {
-            y = firstNamed(attributesB, x->getName());
+            y = detail::firstAttribute(attributesB, x->getName());
         }
         if (y == nullptr || isArgumentIgnored(a, x)) {
             continue;

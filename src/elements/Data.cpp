@@ -8,6 +8,7 @@
 #include <VelXmlN/Tools.h>
 #include <VelXmlN/VelXmlData.h>
 
+#include "elements/FirstAttribute.h"
 #include "elements/NumberText.h"
 #include "elements/TreeWalk.h"
 
@@ -304,12 +305,7 @@ void Data::flush() {
 // ---- Attribute list ----------------------------------------------------------------------------
 
 AttributeData* Data::findAttribute(const std::string& attributeName) const {
-    for (AttributeData* attribute : attributes) {
-        if (attribute->getName() == attributeName) {
-            return attribute;
-        }
-    }
-    return nullptr;
+    return detail::firstAttribute(attributes, attributeName);
 }
 
 void Data::setAttribute(const std::string& attributeName, const std::string& value, bool entity) {

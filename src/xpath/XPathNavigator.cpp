@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "elements/FirstAttribute.h"
 #include "elements/TreeWalk.h"
 
 namespace VelXmlN {
@@ -89,14 +90,11 @@ bool matches(const Data& element, const Step& step) {
         case Step::Test::Attribute:
             break;
     }
-    // Only the first attribute of that name counts, as Data::findAttribute would find it; the scan
-    // is done here to compare against the view without making a string per element.
-    for (const AttributeData* attribute : element.getAttributes()) {
-        if (attribute->getName() == step.attribute) {
-            return attribute->getData() == step.value;
-        }
-    }
-    return false;
+    // Only the first attribute of that name counts, as Data::findAttribute would find it; looked
+    // up by the view, without making a string per element.
+    const AttributeData* attribute =
+        detail::firstAttribute(element.getAttributes(), step.attribute);
+    return attribute != nullptr && attribute->getData() == step.value;
 }
 
 /// The first step is matched against `start`, each further one against the children of the
