@@ -38,8 +38,6 @@ class VELXMLN_API Tree {
     /// Destroys the root and its whole subtree.
     virtual ~Tree();
 
-    // ---- Reading, writing, copying -----------------------------------------------------------
-
     /// Reads the rest of `in` (from its current position, through its stream buffer, no
     /// character conversion) and replaces the root with the document read. Attributes become
     /// attributes; an element's only text becomes its value, trimmed of spaces; texts beside
@@ -86,8 +84,6 @@ class VELXMLN_API Tree {
     /// A navigator bound to the current root, for building and selecting XPath strings.
     std::unique_ptr<XPathNavigator> createNavigator();
 
-    // ---- Root and current node ---------------------------------------------------------------
-
     /// The root element (owned by the tree); null when the document is empty.
     Data* getRoot() const noexcept { return root; }
 
@@ -117,8 +113,6 @@ class VELXMLN_API Tree {
     /// Moves the current node to its parent (none at the root); without a current node, to the
     /// root.
     void close();
-
-    // ---- Forwarders (nothing happens, or null, when the element is missing) -----------------
 
     /// Renames the root.
     void setName(const std::string& name);

@@ -32,8 +32,6 @@ std::vector<std::string_view> splitSteps(std::string_view path) {
     return steps;
 }
 
-// ---- Child form ------------------------------------------------------------------------------
-
 /// One step of a child-form path: a name and an optional attribute test, as views into the path.
 struct Step {
     enum class Test {
@@ -131,8 +129,6 @@ std::vector<Data*> selectChildren(Data* start, const std::vector<std::string_vie
     }
     return current;
 }
-
-// ---- Descendant form -------------------------------------------------------------------------
 
 /// The subtree of the start element laid out in pre-order: the subtree of elements[i] is the
 /// index range [i, ends[i]).
@@ -234,8 +230,6 @@ std::vector<Data*> selectDescendants(Data* start, const std::vector<std::string_
     }
     return found;
 }
-
-// ---- Paths -----------------------------------------------------------------------------------
 
 /// The path of `element`, with a predicate for `attributeName` on every step whose element has
 /// that attribute when `attributeName` is given. The chain is collected first and the text built

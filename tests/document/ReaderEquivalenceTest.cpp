@@ -29,8 +29,6 @@ using VelXmlN::Tree;
 
 namespace {
 
-// ---- The two-step reading ----------------------------------------------------------------------
-
 // The node conversion, written from its description: the name; each attribute through
 // setAttribute (a repeated name keeps its place and takes the last value); an only text child as
 // the value (trimmed of spaces by setData); any other text as a nameless child, unchanged; any
@@ -112,8 +110,6 @@ class Trickle : public std::streambuf {
     std::size_t offset_ = 0;
     char buffer_[5];
 };
-
-// ---- Random documents --------------------------------------------------------------------------
 
 class DocumentMaker {
   public:
@@ -272,8 +268,6 @@ class DocumentMaker {
     std::mt19937 random_;
     bool entities_ = false;
 };
-
-// ---- The properties ----------------------------------------------------------------------------
 
 struct Outcome {
     std::unique_ptr<Data> root;

@@ -28,8 +28,6 @@ using VelXmlN::XmlNode;
 
 namespace {
 
-// ---- Writing through a node-library document ---------------------------------------------------
-
 // The node library's strings end at a zero byte, so the conversion refuses texts holding one.
 void checkNoZeroByte(const std::string& text) {
     if (text.find('\0') != std::string::npos) {
@@ -111,8 +109,6 @@ void expectSame(const Written& got, const Written& expected) {
     EXPECT_EQ(got.detail, expected.detail);
     EXPECT_EQ(visible(got.message), visible(expected.message));
 }
-
-// ---- Random trees ------------------------------------------------------------------------------
 
 class TreeMaker {
   public:
