@@ -114,6 +114,8 @@ class VELXMLN_API Tree {
     /// root.
     void close();
 
+    // The forwarders below do nothing, or return null, when the element they reach is missing.
+
     /// Renames the root.
     void setName(const std::string& name);
 
