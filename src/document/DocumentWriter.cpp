@@ -88,14 +88,24 @@ void checkOwn(const Data& element) {
                             std::to_string(kasxmln::kMaxElementDepth) + " levels");
 }
 
+// A nameless element is written as a text piece, its value alone. Attributes or children would be
+// lost without a word, so such an element is refused as the invalid name it has.
+void checkTextPiece(const Data& element) {
+    if (!element.getAttributes().empty() || !element.getChildren().empty()) {
+        throw CXMLException(CXMLException::kNameError, CXMLException::kNameDetail,
+                            element.getName());
+    }
+    checkShort(element.getData());
+}
+
 // The checks that the element conversion made before anything was written, in its order: the
 // root's name, then for each element its attributes (name, value), its value, and each child: a
-// text's value, an element's depth and name before its own.
+// text piece's contents, an element's depth and name before its own.
 void checkBeforeWriting(const Data& root) {
     walkPreOrder(&root, [&root](const Data* element, std::size_t depth) {
         if (element != &root && element->getName().empty()) {
-            checkShort(element->getData());
-            return WalkStep::SkipChildren;  // a text piece: its children are never written
+            checkTextPiece(*element);
+            return WalkStep::SkipChildren;
         }
         if (depth > kasxmln::kMaxElementDepth) {
             throwTooDeep(*element);
