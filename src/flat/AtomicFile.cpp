@@ -2,7 +2,7 @@
 
 #include <VelXmlN/Tree.h>
 
-#include "external/FileSystem.h"
+#include "platform/FileSystem.h"
 #include "flat/FileOpeners.h"
 
 #include <ostream>

@@ -3,7 +3,7 @@
 #ifndef VELXMLN_SRC_FLAT_FILEOPENERS_H
 #define VELXMLN_SRC_FLAT_FILEOPENERS_H
 
-#include "external/FileSystem.h"
+#include "platform/FileSystem.h"
 
 #include <fstream>
 #include <ios>

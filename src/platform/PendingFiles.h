@@ -1,7 +1,7 @@
 // The names of the temporary files that writes in progress have made, kept where a signal handler
 // can reach them without taking a lock or allocating: a fixed table of lock-free slots.
-#ifndef VELXMLN_SRC_EXTERNAL_PENDINGFILES_H
-#define VELXMLN_SRC_EXTERNAL_PENDINGFILES_H
+#ifndef VELXMLN_SRC_PLATFORM_PENDINGFILES_H
+#define VELXMLN_SRC_PLATFORM_PENDINGFILES_H
 
 #include <atomic>
 #include <cstddef>

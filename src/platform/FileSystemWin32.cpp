@@ -4,9 +4,9 @@
 #ifdef _WIN32
 
 #include "external/CodePageConvert.h"
-#include "external/FileSystem.h"
-#include "external/PendingFiles.h"
-#include "external/UniqueSuffix.h"
+#include "platform/FileSystem.h"
+#include "platform/PendingFiles.h"
+#include "platform/UniqueSuffix.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN

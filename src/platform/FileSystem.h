@@ -1,7 +1,7 @@
 // The file functions the library needs from the operating system: one POSIX and one Win32 side
 // behind the same small interface.
-#ifndef VELXMLN_SRC_EXTERNAL_FILESYSTEM_H
-#define VELXMLN_SRC_EXTERNAL_FILESYSTEM_H
+#ifndef VELXMLN_SRC_PLATFORM_FILESYSTEM_H
+#define VELXMLN_SRC_PLATFORM_FILESYSTEM_H
 
 #include <cstddef>
 #include <cstdint>

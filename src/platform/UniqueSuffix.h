@@ -1,6 +1,6 @@
 // The random part of a temporary file's name, shared by both sides of the file functions.
-#ifndef VELXMLN_SRC_EXTERNAL_UNIQUESUFFIX_H
-#define VELXMLN_SRC_EXTERNAL_UNIQUESUFFIX_H
+#ifndef VELXMLN_SRC_PLATFORM_UNIQUESUFFIX_H
+#define VELXMLN_SRC_PLATFORM_UNIQUESUFFIX_H
 
 #include <atomic>
 #include <chrono>

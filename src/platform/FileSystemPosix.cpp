@@ -1,9 +1,9 @@
 // The POSIX side of the file functions.
 #ifndef _WIN32
 
-#include "external/FileSystem.h"
-#include "external/PendingFiles.h"
-#include "external/UniqueSuffix.h"
+#include "platform/FileSystem.h"
+#include "platform/PendingFiles.h"
+#include "platform/UniqueSuffix.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
 // The POSIX side of the file functions: output files that replace regular files privately and
 // atomically, follow links, write devices through, and say what went wrong.
-#include "external/FileSystem.h"
+#include "platform/FileSystem.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
