@@ -9,6 +9,8 @@
 
 #include <VelXmlN/kasxmln.h>
 
+#include "platform/ErrorText.h"
+
 namespace kasxmln {
 namespace detail {
 

@@ -1,6 +1,7 @@
 // The POSIX side of the file functions.
 #ifndef _WIN32
 
+#include "platform/ErrorText.h"
 #include "platform/FileSystem.h"
 #include "platform/PendingFiles.h"
 #include "platform/UniqueSuffix.h"
@@ -31,19 +32,9 @@ static_assert(std::atomic<int>::is_always_lock_free, "the pending files are read
 
 PendingFiles<char> pendingFiles;
 
-// strerror_r comes in two shapes: the XSI one returns an int and fills the buffer, the GNU one
-// returns the text. Overloading on the result picks whichever the C library declares.
-[[maybe_unused]] const char* errorText(int result, const char* buffer) {
-    return result == 0 ? buffer : "Unknown error";
-}
-[[maybe_unused]] const char* errorText(const char* result, const char*) {
-    return result;
-}
-
 bool fail(FileError& error, int code, const std::string& what) {
-    char buffer[256] = {};
     error.code = code;
-    error.message = what + ": " + errorText(strerror_r(code, buffer, sizeof buffer), buffer);
+    error.message = what + ": " + errorText(code);
     return false;
 }
 

@@ -1,5 +1,5 @@
-// Files opened for reading, and the system's text for an error number: the operating-system calls
-// behind every file that the library reads, with one POSIX and one Win32 side.
+// Files opened for reading: the operating-system calls behind every file that the library reads,
+// with one POSIX and one Win32 side.
 #ifndef VELXMLN_SRC_PLATFORM_INPUTFILE_H
 #define VELXMLN_SRC_PLATFORM_INPUTFILE_H
 
@@ -9,10 +9,6 @@
 
 namespace VelXmlN {
 namespace platform {
-
-/// The system's message for the error number `code` (an errno value), such as "No such file or
-/// directory". Safe to call from several threads at once, unlike std::strerror.
-std::string errorText(int code);
 
 /// A file open for reading in binary mode; closed when the object goes. Move-only.
 class InputFile {

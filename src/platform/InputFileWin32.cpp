@@ -3,7 +3,6 @@
 #ifdef _WIN32
 
 #include <cerrno>
-#include <cstring>
 #include <string>
 
 #include "platform/CodePageConvert.h"
@@ -11,14 +10,6 @@
 
 namespace VelXmlN {
 namespace platform {
-
-std::string errorText(int code) {
-    char buffer[256] = {0};
-    if (strerror_s(buffer, sizeof buffer, code) != 0) {
-        return "Unknown error";
-    }
-    return buffer;
-}
 
 std::FILE* InputFile::openBinary(const std::string& path, int& error) {
     const std::u16string wide = detail::toUtf16(path);
