@@ -13,20 +13,10 @@ bool writeDocument(const Tree& document, const std::string& fileName) {
         // An empty document is most often a read that failed: writing it would empty the file.
         return false;
     }
-    TempFileWriter writer(fileName, std::ios_base::out | std::ios_base::binary);
-    std::ostream* stream = writer.stream();
-    if (stream == nullptr || !stream->good()) {
-        return writer.finish();
-    }
-    try {
-        document.putToStream(*stream);
-    } catch (...) {
-        // Half a document must never replace the file; the writer's destructor removes the
-        // temporary file before the exception reaches the caller.
-        writer.abandon();
-        throw;
-    }
-    return writer.finish();
+    std::string error;
+    return writeWhole(
+        fileName, std::ios_base::out | std::ios_base::binary,
+        [&document](std::ostream& out) { document.putToStream(out); }, error);
 }
 
 }  // namespace detail

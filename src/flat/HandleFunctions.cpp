@@ -84,8 +84,6 @@ void applyFormat(Apply&& apply) {
 
 }  // namespace
 
-// ---- Documents ---------------------------------------------------------------------------------
-
 int VELXMLN_Get_Tree(const char* name) {
     return tables().getTree(name != nullptr ? name : "");
 }
@@ -118,8 +116,6 @@ int VELXMLN_Get_Root_Tag(int tree) {
 int VELXMLN_Create_Root_Tag(int tree, const char* name) {
     return name != nullptr ? tables().createRootTag(tree, name) : -1;
 }
-
-// ---- Children ----------------------------------------------------------------------------------
 
 int VELXMLN_Get_Number_Of_Children(int tag) {
     const Data* parent = element(tag);
@@ -185,8 +181,6 @@ void VELXMLN_Delete_Child_Tag(int tag, const char* name) {
         tables().deleteChild(tag, name);
     }
 }
-
-// ---- Element text ------------------------------------------------------------------------------
 
 double VELXMLN_Get_Real(int tag) {
     const Data* found = element(tag);
@@ -256,8 +250,6 @@ void VELXMLN_Add_Text_Line(int tag, const char* line) {
         found->setData(VelXmlN::detail::appendTextLine(found->getData(), line));
     }
 }
-
-// ---- Attributes --------------------------------------------------------------------------------
 
 void VELXMLN_Set_Attribute(int tag, const char* name, const char* value) {
     Data* found = element(tag);
