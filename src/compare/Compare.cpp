@@ -101,8 +101,8 @@ Compare::Compare() : compareContent(false), differentItems(nullptr) {}
 
 Compare::~Compare() = default;
 
-void Compare::setIgnores(std::vector<Comparing::Ignore const*> const& ignores_) {
-    ignores = ignores_;
+void Compare::setIgnores(std::vector<Comparing::Ignore const*> const& rules) {
+    ignores = rules;
 }
 
 bool Compare::isElementIgnored(Data const* element) const {
@@ -289,11 +289,11 @@ std::vector<DifferentItem> Compare::findDifferences(Data const* a, Data const* b
 }
 
 std::vector<DifferentItem> Compare::findDifferences(
-    Data const* a, Data const* b, std::vector<Comparing::Ignore const*> const& ignores_) {
+    Data const* a, Data const* b, std::vector<Comparing::Ignore const*> const& rules) {
     std::vector<DifferentItem> found;
     Compare compare;
     compare.setCompareContent(true);
-    compare.setIgnores(ignores_);
+    compare.setIgnores(rules);
     compare.setDifferentItems(&found);
     compare.differ(a, b);
     return found;
@@ -304,10 +304,10 @@ bool Compare::areEqual(Data const* a, Data const* b) {
 }
 
 bool Compare::areEqual(Data const* a, Data const* b,
-                       std::vector<Comparing::Ignore const*> const& ignores_) {
+                       std::vector<Comparing::Ignore const*> const& rules) {
     Compare compare;
     compare.setCompareContent(true);
-    compare.setIgnores(ignores_);
+    compare.setIgnores(rules);
     return compare.differ(a, b) == DifferentItem::NoDifference;
 }
 
@@ -316,10 +316,10 @@ bool Compare::areEquallyStructured(Data const* a, Data const* b) {
 }
 
 bool Compare::areEquallyStructured(Data const* a, Data const* b,
-                                   std::vector<Comparing::Ignore const*> const& ignores_) {
+                                   std::vector<Comparing::Ignore const*> const& rules) {
     Compare compare;
     compare.setCompareContent(false);
-    compare.setIgnores(ignores_);
+    compare.setIgnores(rules);
     return compare.differ(a, b) == DifferentItem::NoDifference;
 }
 

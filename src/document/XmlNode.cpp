@@ -52,10 +52,10 @@ std::vector<CXMLAttribut*> copyRecords(const std::vector<CXMLAttribut*>& records
 
 }  // namespace
 
-XmlNode::XmlNode(CXMLNode* source, EncodeSkip encodeSkip_)
+XmlNode::XmlNode(CXMLNode* source, EncodeSkip skip)
     : CXMLNode(source->GetTagName(), source->GetParentNode()),
       nodeType(source->GetNodeType()),
-      encodeSkip(encodeSkip_) {}
+      encodeSkip(skip) {}
 
 XmlNode::XmlNode(const XmlNode& other)
     : CXMLNode(other),
@@ -144,9 +144,8 @@ CXMLNode::NodeType XmlNode::GetNodeType() {
     return nodeType;
 }
 
-XmlTextNode::XmlTextNode(const char* text, CXMLNode* parent, NodeType nodeType_,
-                         EncodeSkip encodeSkip_)
-    : CXMLTextNode(text, parent), nodeType(nodeType_), encodeSkip(encodeSkip_) {}
+XmlTextNode::XmlTextNode(const char* text, CXMLNode* parent, NodeType type, EncodeSkip skip)
+    : CXMLTextNode(text, parent), nodeType(type), encodeSkip(skip) {}
 
 XmlTextNode::~XmlTextNode() = default;
 

@@ -80,17 +80,17 @@ void copySubtree(const Source& root, Data& target, CopyOwn&& copyOwn) {
 
 Data::Data() : parent(nullptr), entityFlag(true), pointer(nullptr), expand(false), select(false) {}
 
-Data::Data(const std::string& name_)
-    : name(name_),
+Data::Data(const std::string& elementName)
+    : name(elementName),
       parent(nullptr),
       entityFlag(true),
       pointer(nullptr),
       expand(false),
       select(false) {}
 
-Data::Data(const std::string& name_, Data* parent_)
-    : name(name_),
-      parent(parent_),
+Data::Data(const std::string& elementName, Data* parentElement)
+    : name(elementName),
+      parent(parentElement),
       entityFlag(true),
       pointer(nullptr),
       expand(false),
