@@ -20,8 +20,8 @@
 
 using kasxmln::CXMLException;
 using kasxmln::CXMLNode;
-using testing_support::CodePageScope;
-using testing_support::visible;
+using testsupport::CodePageScope;
+using testsupport::visible;
 using VelXmlN::AttributeData;
 using VelXmlN::Data;
 using VelXmlN::NarrowCodePage;

@@ -18,8 +18,8 @@
 
 using kasxmln::CXMLException;
 using kasxmln::CXMLNode;
-using testing_support::CodePageScope;
-using testing_support::visible;
+using testsupport::CodePageScope;
+using testsupport::visible;
 using VelXmlN::Data;
 using VelXmlN::EncodeSkip;
 using VelXmlN::NarrowCodePage;

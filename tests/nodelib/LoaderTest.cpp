@@ -20,10 +20,10 @@ using kasxmln::CXMLException;
 using kasxmln::CXMLManager;
 using kasxmln::CXMLNode;
 using kasxmln::CXMLTextNode;
-using testing_support::dataPath;
-using testing_support::readFile;
-using testing_support::TempFolder;
-using testing_support::writeFile;
+using testsupport::dataPath;
+using testsupport::fileText;
+using testsupport::TempFolder;
+using testsupport::writeFile;
 
 namespace {
 
@@ -92,7 +92,7 @@ TEST(Loader, DecodesReferencesJoinsTextAndDropsMarkupThatIsNotElements) {
         << "namespaces are off: prefixes stay, xmlns is an ordinary attribute";
     EXPECT_EQ(shapeOf("<a>x\r\ny\rz</a>"), "a[\"x\ny\nz\"]") << "line ends normalised";
     EXPECT_EQ(shapeOf("<a v='a\tb\nc'/>"), "a(v=a b c)") << "attribute white space normalised";
-    Document document = load(readFile(dataPath("entities.xml")));
+    Document document = load(fileText(dataPath("entities.xml")));
     EXPECT_EQ(shape(document->GetRootNode()),
               "doc(version=1.0)[from[\"Example & Sons\"] letter[\"Dear reader, \xC2\xA9 "
               "\xE2\x82\xAC <>&'\"\"] signed[\"Example & Sons\"]]");

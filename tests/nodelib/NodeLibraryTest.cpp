@@ -17,7 +17,7 @@ using kasxmln::CXMLDocument;
 using kasxmln::CXMLException;
 using kasxmln::CXMLManager;
 using kasxmln::CXMLNode;
-using testing_support::visible;
+using testsupport::visible;
 
 namespace {
 

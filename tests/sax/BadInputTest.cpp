@@ -6,7 +6,7 @@
 #include <random>
 #include <type_traits>
 
-using scantest::Maps;
+using testsupport::Maps;
 
 namespace {
 
@@ -84,11 +84,11 @@ std::vector<BadInput> badInputs() {
 
 template <typename Scanner>
 class BadInputs : public ::testing::Test {};
-TYPED_TEST_SUITE(BadInputs, scantest::Scanners);
+TYPED_TEST_SUITE(BadInputs, testsupport::Scanners);
 
 TYPED_TEST(BadInputs, AreRecordedAndLeaveTheScannerUsable) {
     constexpr bool sax2 = std::is_same_v<TypeParam, VelXmlN::Sax2Interface>;
-    scantest::TempFolder folder;
+    testsupport::ScanFolder folder;
     const std::string file = folder.path("input.xml");
     TypeParam scanner(file);
     std::size_t exceptions = 0;
