@@ -3,7 +3,7 @@
 // name the code page can hold works, whatever the ANSI code page of the machine.
 #ifdef _WIN32
 
-#include "external/CodePageConvert.h"
+#include "platform/CodePageConvert.h"
 #include "platform/FileSystem.h"
 #include "platform/PendingFiles.h"
 #include "platform/UniqueSuffix.h"
