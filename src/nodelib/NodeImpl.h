@@ -60,29 +60,13 @@ class CXMLNode::Impl {
     /// A library element taking over `tagName`, made in `arena`; not linked into the parent.
     static std::unique_ptr<CXMLNode> newElement(detail::NodeArena* arena, std::string&& tagName,
                                                 CXMLNode* parent) {
-        Impl* impl = make(arena, std::move(tagName), parent);
-        void* memory = nullptr;
-        try {
-            memory = detail::allocateIn(arena, sizeof(CXMLNode));
-        } catch (...) {
-            destroy(impl);
-            throw;
-        }
-        return std::unique_ptr<CXMLNode>(::new (memory) CXMLNode(impl));
+        return newNode<CXMLNode>(arena, std::move(tagName), parent);
     }
 
     /// A library text node taking over `text`, made in `arena`; not linked into the parent.
     static std::unique_ptr<CXMLTextNode> newText(detail::NodeArena* arena, std::string&& text,
                                                  CXMLNode* parent) {
-        Impl* impl = make(arena, std::move(text), parent);
-        void* memory = nullptr;
-        try {
-            memory = detail::allocateIn(arena, sizeof(CXMLTextNode));
-        } catch (...) {
-            destroy(impl);
-            throw;
-        }
-        return std::unique_ptr<CXMLTextNode>(::new (memory) CXMLTextNode(impl));
+        return newNode<CXMLTextNode>(arena, std::move(text), parent);
     }
 
     static std::unique_ptr<CXMLAttribut> newAttribute(detail::NodeArena* arena, std::string&& name,
@@ -125,6 +109,20 @@ class CXMLNode::Impl {
     detail::NodeArray<CXMLAttribut> attributes;
 
   private:
+    template <typename Node>
+    static std::unique_ptr<Node> newNode(detail::NodeArena* arena, std::string&& text,
+                                         CXMLNode* parent) {
+        Impl* impl = make(arena, std::move(text), parent);
+        void* memory = nullptr;
+        try {
+            memory = detail::allocateIn(arena, sizeof(Node));
+        } catch (...) {
+            destroy(impl);
+            throw;
+        }
+        return std::unique_ptr<Node>(::new (memory) Node(impl));
+    }
+
     Impl(detail::NodeArena* madeIn, std::string&& name, CXMLNode* parentNode) noexcept
         : text(std::move(name)),
           parent(parentNode),
