@@ -496,10 +496,10 @@ class Writer {
         }
         std::size_t run = 0;
         const auto escapeAt = [&](std::size_t i) {
-            const char* escape = escapeOf(bytes[i], escapes);
-            if (escape == nullptr) {
+            if ((escaped & (1u << kXmlCharacters.kind[bytes[i]])) == 0) {
                 return;
             }
+            const char* escape = escapeOf(bytes[i], escapes);
             out_.put(text.data() + run, i - run);
             out_.put(escape, kEscapeLength);
             run = i + 1;
