@@ -57,8 +57,8 @@ class VELXMLN_API Tree {
     /// children (3, 6, ""); a control character other than tab, line feed and carriage return,
     /// U+FFFE or U+FFFF (5, 10, text), a tree deeper than kasxmln::kMaxElementDepth
     /// (CXMLException::kLimitError) before anything is written. What was written before a failure
-    /// stays in the stream; the tree is not changed. The text reaches the stream in blocks of 64
-    /// KiB; up to 64 MiB of it may be held back until the whole tree is known to be writable.
+    /// stays in the stream; the tree is not changed. The tree is checked before anything is
+    /// written; the text then reaches the stream in blocks of 64 KiB.
     void putToStream(std::ostream& out) const;
 
     /// The mode to open output files for putToStream with: std::ios_base::out | binary, so that an
