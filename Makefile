@@ -54,7 +54,8 @@ PEERS := libpugixml-dev libtinyxml2-dev libxml2-dev
 
 bench:
 	@bash scripts/install-deps.sh $(PEERS)
-	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DVELXMLN_BUILD_BENCH=ON -DVELXMLN_BUILD_PEERS=ON -DVELXMLN_BUILD_TESTS=OFF
+	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DVELXMLN_BUILD_BENCH=ON -DVELXMLN_BUILD_PEERS=ON -DVELXMLN_BUILD_TESTS=OFF \
+	  -DVELXMLN_BUILD_PYTHON=OFF
 	cmake --build $(BENCH) -j $(JOBS)
 	@for b in $(BENCH)/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
 	@echo "== $(BENCH)/bench/peers/bench_peers"; $(BENCH)/bench/peers/bench_peers
@@ -64,7 +65,7 @@ bench:
 # hundredth of their size (VELXMLN_TEST_SIZE_DIVISOR), which takes the same code paths.
 valgrind: deps
 	cmake -S . -B $(VALGRIND) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELXMLN_MEMCHECK=ON \
-	  -DVELXMLN_CONSUMER_TEST=OFF
+	  -DVELXMLN_CONSUMER_TEST=OFF -DVELXMLN_BUILD_PYTHON=OFF
 	cmake --build $(VALGRIND) -j $(JOBS)
 	cd $(VALGRIND) && VELXMLN_TEST_SIZE_DIVISOR=100 ctest -T memcheck --output-on-failure \
 	  -j $(JOBS) --timeout 3600
@@ -77,7 +78,7 @@ fuzz-build:
 	@bash scripts/install-deps.sh libclang-rt-dev
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DVELXMLN_BUILD_FUZZ=ON -DVELXMLN_BUILD_TESTS=OFF -DVELXMLN_BUILD_EXAMPLES=OFF \
-	  -DVELXMLN_INSTALL=OFF -DVELXMLN_CONSUMER_TEST=OFF
+	  -DVELXMLN_INSTALL=OFF -DVELXMLN_CONSUMER_TEST=OFF -DVELXMLN_BUILD_PYTHON=OFF
 	cmake --build $(FUZZ) -j $(JOBS) --target velxmln_fuzzers
 
 fuzz: fuzz-build
