@@ -13,3 +13,7 @@ class XMLError(ValueError):
         self.message = message
         self.line = line
         self.column = column
+
+
+# Shown as velxmln.XMLError in tracebacks, where users catch it.
+XMLError.__module__ = "velxmln"
