@@ -2,7 +2,8 @@
 #   make demo   install what is missing, build, run the velxmln command on the bundled samples
 #   make test   install what is missing, build and run every test (Release, then ASan+UBSan)
 #   make bench  build and run the benchmarks (Release), bench_peers beside other XML libraries
-#   make docs   build the API reference with Doxygen, when it is installed
+#   make docs   build the API reference with Doxygen (warnings are errors)
+#   make package  build the Debian packages (velxmln, python3-velxmln) into build/release/packages
 #   make valgrind  build with debug information and run every test under valgrind memcheck
 #   make fuzz   build the libFuzzer targets (clang) and run each for FUZZ_SECONDS seconds
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -15,7 +16,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := reader writer xpath sax flat
 CTEST_FLAGS := --output-on-failure -j $(JOBS) --timeout 900
 
-.PHONY: all deps release sanitize demo docs test test-release test-sanitize bench valgrind fuzz fuzz-build format clean
+.PHONY: all deps release sanitize demo docs package test test-release test-sanitize bench valgrind fuzz fuzz-build format clean
 
 all: release
 
@@ -33,12 +34,14 @@ sanitize: deps
 demo: release
 	@bash scripts/demo.sh $(RELEASE)/tools/velxmln
 
-docs:
-	@if command -v doxygen >/dev/null 2>&1; then \
-	  mkdir -p build/docs && doxygen docs/Doxyfile && echo "API reference: build/docs/html/index.html"; \
-	else \
-	  echo "make docs: doxygen is not installed (apt-get install doxygen); the guide is docs/*.md"; \
-	fi
+docs: deps
+	@mkdir -p build/docs
+	doxygen docs/Doxyfile
+	@echo "API reference: build/docs/html/index.html"
+
+package: release
+	cd $(RELEASE) && cpack -G DEB
+	@ls $(RELEASE)/packages/*.deb
 
 test-release: release
 	cd $(RELEASE) && ctest $(CTEST_FLAGS)
