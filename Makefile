@@ -62,6 +62,7 @@ bench:
 	cmake --build $(BENCH) -j $(JOBS)
 	@for b in $(BENCH)/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
 	@echo "== $(BENCH)/bench/peers/bench_peers"; $(BENCH)/bench/peers/bench_peers
+	@echo "== $(BENCH)/bench/peers/bench_peers --small"; $(BENCH)/bench/peers/bench_peers --small
 
 # Every test under valgrind memcheck: an error or a definitely or indirectly lost block fails it
 # (suppressions, each explained, in tests/valgrind.supp). The large-document tests run at a

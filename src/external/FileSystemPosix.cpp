@@ -3,6 +3,7 @@
 
 #include "external/FileSystem.h"
 #include "external/PendingFiles.h"
+#include "external/UniqueSuffix.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,7 +17,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -129,27 +129,6 @@ void syncFolder(const std::string& folder) {
     if (fd.valid()) {
         syncDescriptor(fd.get());
     }
-}
-
-// Six characters from a 62-letter alphabet, as mkstemp uses; the exclusive create, not the
-// randomness, is what makes the name safe.
-std::string uniqueSuffix() {
-    static std::atomic<std::uint64_t> counter{0};
-    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-    std::uint64_t x = static_cast<std::uint64_t>(now) ^
-                      (static_cast<std::uint64_t>(::getpid()) << 40) ^
-                      (counter.fetch_add(1) * 0x9E3779B97F4A7C15ULL);
-    // splitmix64 finaliser: spreads the bits so that consecutive calls differ everywhere.
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
-    x ^= x >> 31;
-    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::string suffix(6, 'X');
-    for (char& c : suffix) {
-        c = kLetters[x % 62];
-        x /= 62;
-    }
-    return suffix;
 }
 
 // The beginning of the temporary file's name: hidden, and named after the target so that whoever
@@ -301,7 +280,7 @@ bool OutputFile::open(const std::string& target, bool append, FileError& error) 
     const std::string stem = temporaryStem(final_);
     int code = EEXIST;
     for (int attempt = 0; attempt < 100 && code == EEXIST; ++attempt) {
-        std::string name = stem + uniqueSuffix();
+        std::string name = stem + uniqueSuffix<char>(static_cast<std::uint64_t>(::getpid()));
         const int fd = openRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
         if (fd >= 0) {
             handle_ = fd;

@@ -6,6 +6,7 @@
 #include "external/CodePageConvert.h"
 #include "external/FileSystem.h"
 #include "external/PendingFiles.h"
+#include "external/UniqueSuffix.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -16,7 +17,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -126,26 +126,6 @@ bool copyContent(HANDLE from, HANDLE to) {
     }
 }
 
-// Six letters and digits; CREATE_NEW, not the randomness, is what makes the name safe.
-std::wstring uniqueSuffix() {
-    static std::atomic<std::uint64_t> counter{0};
-    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-    std::uint64_t x = static_cast<std::uint64_t>(now) ^
-                      (static_cast<std::uint64_t>(GetCurrentProcessId()) << 40) ^
-                      (counter.fetch_add(1) * 0x9E3779B97F4A7C15ULL);
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
-    x ^= x >> 31;
-    static const wchar_t kLetters[] =
-        L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::wstring suffix(6, L'X');
-    for (wchar_t& c : suffix) {
-        c = kLetters[x % 62];
-        x /= 62;
-    }
-    return suffix;
-}
-
 // ".<name>.velxmln-" beside the file, its name cut to stay far below the 255-unit limit (never
 // between the two halves of a surrogate pair).
 std::wstring temporaryStem(const std::wstring& finalName) {
@@ -245,7 +225,7 @@ bool OutputFile::open(const std::string& target, bool append, FileError& error) 
     for (int attempt = 0; attempt < 100 && handle_ == -1 &&
                           (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS);
          ++attempt) {
-        std::wstring name = stem + uniqueSuffix();
+        std::wstring name = stem + uniqueSuffix<wchar_t>(GetCurrentProcessId());
         const HANDLE created = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                            FILE_ATTRIBUTE_NORMAL, nullptr);
         if (created != INVALID_HANDLE_VALUE) {
