@@ -105,18 +105,19 @@ py::object elementObject(Data* node, bool owned = false) {
         // pybind11 hands back the Python object that already wraps this C++ object.
         return py::cast(found->second, py::return_value_policy::reference);
     }
+    // Registered before the Python object exists: should making it fail, the ElementRef's
+    // destructor takes the entry out again.
     auto ref = std::make_unique<ElementRef>(node, owned);
-    ElementRef* raw = ref.get();
-    py::object result = py::cast(std::move(ref));
-    elements.emplace(node, raw);
-    return result;
+    elements.emplace(node, ref.get());
+    return py::cast(std::move(ref));
 }
 
 // A new element owned by its Element object.
 py::object ownedElement(std::unique_ptr<Data> node) {
-    py::object result = elementObject(node.get(), true);
-    node.release();
-    return result;
+    // From here the ElementRef owns the element, also when making the Python object fails.
+    auto ref = std::make_unique<ElementRef>(node.release(), true);
+    registry().emplace(ref->node, ref.get());
+    return py::cast(std::move(ref));
 }
 
 // ---- Documents
@@ -312,8 +313,8 @@ std::unique_ptr<ElementRef> makeElement(const std::string& name, const py::objec
     for (const auto& item : extra) {
         setAttributeValue(*node, item.first.cast<std::string>(), item.second);
     }
-    auto ref = std::make_unique<ElementRef>(node.get(), true);
-    registry().emplace(node.release(), ref.get());
+    auto ref = std::make_unique<ElementRef>(node.release(), true);
+    registry().emplace(ref->node, ref.get());
     return ref;
 }
 
