@@ -1,5 +1,6 @@
 #include "flat/DocumentFile.h"
 
+#include "flat/ErrorMode.h"
 #include "flat/FileOpeners.h"
 
 #include <ios>
@@ -16,7 +17,9 @@ bool writeDocument(const Tree& document, const std::string& fileName) {
     TempFileWriter writer(fileName, std::ios_base::out | std::ios_base::binary);
     std::ostream* stream = writer.stream();
     if (stream == nullptr || !stream->good()) {
-        return writer.finish();
+        writer.finish();
+        noteError(writer.error());
+        return false;
     }
     try {
         document.putToStream(*stream);
@@ -26,7 +29,11 @@ bool writeDocument(const Tree& document, const std::string& fileName) {
         writer.abandon();
         throw;
     }
-    return writer.finish();
+    const bool replaced = writer.finish();
+    if (!replaced) {
+        noteError(writer.error());
+    }
+    return replaced;
 }
 
 }  // namespace detail
