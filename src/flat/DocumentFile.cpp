@@ -12,6 +12,7 @@ namespace detail {
 bool writeDocument(const Tree& document, const std::string& fileName) {
     if (document.getRoot() == nullptr) {
         // An empty document is most often a read that failed: writing it would empty the file.
+        noteError("cannot write '" + fileName + "': the document has no root element");
         return false;
     }
     TempFileWriter writer(fileName, std::ios_base::out | std::ios_base::binary);

@@ -71,6 +71,13 @@ TEST_F(ErrorMode, FileFunctionsReportWhatFailedAndWhere) {
                                "'bell \\x07'");
     EXPECT_EQ(readFile(target), "old");
 
+    // A document without a root (what a failed read leaves) is not written, and says so.
+    const int empty = VELXMLN_Get_Tree("ErrorMode empty");
+    VELXMLN_Write_Tree(empty, target.c_str());
+    EXPECT_EQ(lastError(), "cannot write '" + target + "': the document has no root element");
+    VELXMLN_Delete_Tree(empty);
+    EXPECT_EQ(readFile(target), "old");
+
     // A target in a folder that does not exist: the writer's own message.
     VELXMLN_Set_Text(VELXMLN_Get_Root_Tag(tree), "fine");
     const std::string nowhere = scratch / "no-folder/out.xml";
