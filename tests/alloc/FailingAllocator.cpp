@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-namespace failing_allocator {
+namespace testsupport {
 namespace {
 
 std::atomic<bool> active{false};
@@ -92,10 +92,10 @@ void reset() noexcept {
     live = 0;
 }
 
-}  // namespace failing_allocator
+}  // namespace testsupport
 
-using failing_allocator::allocate;
-using failing_allocator::release;
+using testsupport::allocate;
+using testsupport::release;
 
 void* operator new(std::size_t size) {
     return allocate(size, 0, false);

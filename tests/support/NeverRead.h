@@ -16,7 +16,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace neverread {
+namespace testsupport {
 
 class Descriptor {
   public:
@@ -118,6 +118,6 @@ inline std::string substitute(std::string text, const std::string& name, const s
     return text;
 }
 
-}  // namespace neverread
+}  // namespace testsupport
 
 #endif
