@@ -194,9 +194,9 @@ inline const char* skipPlain(const char* p, const char* end, char a, char b, cha
             special = _mm_andnot_si128(
                 _mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, lineFeed)), special);
         }
-        special = _mm_or_si128(special, _mm_or_si128(_mm_cmpeq_epi8(v, va),
-                                                     _mm_or_si128(_mm_cmpeq_epi8(v, vb),
-                                                                  _mm_cmpeq_epi8(v, vc))));
+        special = _mm_or_si128(
+            special, _mm_or_si128(_mm_cmpeq_epi8(v, va),
+                                  _mm_or_si128(_mm_cmpeq_epi8(v, vb), _mm_cmpeq_epi8(v, vc))));
         const int mask = _mm_movemask_epi8(special);
         if (mask != 0) {
             return p + __builtin_ctz(static_cast<unsigned>(mask));
@@ -230,9 +230,7 @@ constexpr std::size_t kLinearAttributeCheck = 16;
 class FastReader::Engine {
   public:
     Engine(NodeEvents& events, PositionEvents* positions)
-        : events_(events),
-          positions_(positions),
-          narrowIsUtf8_(VelXmlN::detail::narrowIsUtf8()) {}
+        : events_(events), positions_(positions), narrowIsUtf8_(VelXmlN::detail::narrowIsUtf8()) {}
 
     Outcome feed(const char* bytes, std::size_t size, bool last) {
         if (outcome_ != Outcome::kMore) {
@@ -257,14 +255,18 @@ class FastReader::Engine {
                 if (!retain_) {
                     advance(bytes, stop);
                 }
-                std::memcpy(room(static_cast<std::size_t>(bytes + size - from)), from,
-                            static_cast<std::size_t>(bytes + size - from));
-                bufSize_ += static_cast<std::size_t>(bytes + size - from);
+                const std::size_t rest = static_cast<std::size_t>(bytes + size - from);
+                if (rest > 0) {
+                    std::memcpy(room(rest), from, rest);
+                }
+                bufSize_ += rest;
                 bufStart_ = static_cast<std::size_t>(stop - from);
             }
             return outcome_;
         }
-        std::memcpy(room(size), bytes, size);
+        if (size > 0) {
+            std::memcpy(room(size), bytes, size);
+        }
         return commit(size, last);
     }
 
@@ -297,7 +299,9 @@ class FastReader::Engine {
             } else {
                 advance(begin, stop);
                 const std::size_t rest = static_cast<std::size_t>(begin + bufSize_ - stop);
-                std::memmove(begin, stop, rest);
+                if (rest > 0) {
+                    std::memmove(begin, stop, rest);
+                }
                 bufSize_ = rest;
                 bufStart_ = 0;
             }
@@ -389,7 +393,8 @@ class FastReader::Engine {
             } else {
                 afterCr = false;
                 const auto u = static_cast<Byte>(c);
-                if ((u & 0xC0) != 0x80 && !(bom_ && base + static_cast<std::uint64_t>(p - from) < 3)) {
+                if ((u & 0xC0) != 0x80 &&
+                    !(bom_ && base + static_cast<std::uint64_t>(p - from) < 3)) {
                     ++column;
                 }
             }
@@ -404,9 +409,9 @@ class FastReader::Engine {
         std::uint64_t column = column_;
         bool afterCr = afterCarriageReturn_;
         countLines(window_, at, line, column, afterCr);
-        throw CXMLException(code, static_cast<unsigned>(line),
-                            what + " at line " + std::to_string(line) + ", column " +
-                                std::to_string(column));
+        throw CXMLException(
+            code, static_cast<unsigned>(line),
+            what + " at line " + std::to_string(line) + ", column " + std::to_string(column));
     }
 
     // --- the parse -------------------------------------------------------------------------
@@ -576,8 +581,9 @@ class FastReader::Engine {
             if (state_ == State::kProlog) {
                 throw HandOverSignal();
             }
-            fail(*p == '\0' ? "invalid character 0x0" : "comment or processing instruction expected",
-                 p);
+            fail(
+                *p == '\0' ? "invalid character 0x0" : "comment or processing instruction expected",
+                p);
         }
         if (end_ - p < 4 && !last_) {
             needMore(p);
@@ -720,7 +726,10 @@ class FastReader::Engine {
             }
             std::uint32_t code = 0;
             const int n = asciiOnly_ ? 0 : decodeUtf8(q, limit, code);
-            if (n <= 0 || !(q == p ? isNameStartCode(code) : isNameCode(code))) {
+            if (n < 0) {
+                return limit;  // a character cut by the limit: the name may go on beyond it
+            }
+            if (n == 0 || !(q == p ? isNameStartCode(code) : isNameCode(code))) {
                 break;
             }
             q += n;
@@ -1195,9 +1204,7 @@ class FastReader::Engine {
         return scratch;
     }
 
-    std::string_view topName() const {
-        return std::string_view(names_).substr(nameStarts_.back());
-    }
+    std::string_view topName() const { return std::string_view(names_).substr(nameStarts_.back()); }
 
     // The end of the tag that starts at `p`, quotes respected, remembered across blocks so that a
     // long tag is searched once. A "<" ends the search too: the tag is malformed there.
@@ -1279,7 +1286,7 @@ class FastReader::Engine {
             if (afterName == attribute) {
                 fail("whitespace expected", attribute);
             }
-            AttributeSpan span{attribute, static_cast<std::size_t>(q - attribute), nullptr, 0, 0,
+            AttributeSpan span{attribute,  static_cast<std::size_t>(q - attribute), nullptr, 0, 0,
                                ByteRange()};
             while (q < limit && isSpace(*q)) {
                 ++q;
@@ -1516,8 +1523,8 @@ class FastReader::Engine {
     std::string names_;                    // the names of the open elements, one after another
     std::vector<std::size_t> nameStarts_;  // where each starts in names_
 
-    std::string pending_;          // text of the open element not yet delivered
-    std::string_view textView_;    // or the text, straight from the input
+    std::string pending_;        // text of the open element not yet delivered
+    std::string_view textView_;  // or the text, straight from the input
     bool textOpen_ = false;
     ByteRange textRange_;
 
