@@ -10,8 +10,9 @@
 //   path's words where it knows them, but each reader reports the place where it noticed);
 // - the fast reader refuses and the other path accepts: only for a NUL byte, which the other
 //   path takes as the end of the text (after the root it then accepts the document), and for a
-//   UTF-8 sequence cut by the end of the input, which the other path drops after the root. The
-//   fast reader refuses both, as the node library promises; the other path is to follow;
+//   UTF-8 sequence that the end of the input cuts short, which the other path drops after the
+//   root. The fast reader refuses both, as the node library promises; the other path is to
+//   follow;
 // - anything else is a difference.
 // A hand-over must keep exactly the bytes given so far.
 #ifndef VELXMLN_FUZZ_DIFFERENTIAL_H
@@ -158,13 +159,14 @@ inline bool hasPlace(const std::string& message) {
 /// How two outcomes relate, by the rule above.
 enum class Verdict { kSame, kStricter, kDifferent };
 
-/// True when the input ends inside a multi-byte UTF-8 sequence.
+/// True when the input ends with the first byte of a multi-byte UTF-8 sequence that the bytes
+/// left cannot complete (whatever they are).
 inline bool endsInsideSequence(std::string_view input) {
-    for (std::size_t back = 1; back <= 4 && back <= input.size(); ++back) {
+    for (std::size_t back = 1; back <= 3 && back <= input.size(); ++back) {
         const auto byte = static_cast<unsigned char>(input[input.size() - back]);
-        if ((byte & 0xC0) != 0x80) {
-            const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
-            return length > back;
+        const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+        if (length > back) {
+            return true;
         }
     }
     return false;
