@@ -317,6 +317,10 @@ std::size_t narrowAscii(const char16_t* text, std::size_t length, char* out) noe
     return copyAsciiPrefix(text, length, out);
 }
 
+bool narrowIsUtf8() noexcept {
+    return active.load(std::memory_order_relaxed) == Conversion::Utf8;
+}
+
 std::size_t narrowToUtf16(const char* text, std::size_t length, char16_t* out) {
     switch (active.load(std::memory_order_relaxed)) {
         case Conversion::Utf8:

@@ -22,6 +22,10 @@ constexpr std::size_t kNarrowBytesPerUtf16Unit = 3;
 /// callers use this to skip conversion work.
 bool isAscii(const char* text, std::size_t length) noexcept;
 
+/// True when narrow text in the current code page is UTF-8, so that valid UTF-8 bytes may be
+/// copied to and from UTF-8 documents unchanged.
+bool narrowIsUtf8() noexcept;
+
 /// Converts `length` narrow bytes to UTF-16 into `out`, which has room for `length` units, and
 /// returns the number of units written. Invalid sequences become U+FFFD.
 std::size_t narrowToUtf16(const char* text, std::size_t length, char16_t* out);
