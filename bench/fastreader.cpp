@@ -113,10 +113,10 @@ __attribute__((noinline)) std::size_t measuredRead(const std::string& bytes, boo
         kasxmln::detail::FastReader reader(counter);
         if (reader.read(bytes.data(), bytes.size()) ==
             kasxmln::detail::FastReader::Outcome::kHandOver) {
-            kasxmln::detail::loadEvents(bytes.data(), bytes.size(), counter);
+            kasxmln::detail::xercesEvents(bytes.data(), bytes.size(), counter);
         }
     } else {
-        kasxmln::detail::loadEvents(bytes.data(), bytes.size(), counter);
+        kasxmln::detail::xercesEvents(bytes.data(), bytes.size(), counter);
     }
     return counter.total;
 }

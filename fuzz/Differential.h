@@ -79,7 +79,7 @@ inline Outcome viaXerces(std::string_view input) {
     Outcome outcome;
     Recorder recorder;
     try {
-        kasxmln::detail::loadEvents(input.data(), input.size(), recorder);
+        kasxmln::detail::xercesEvents(input.data(), input.size(), recorder);
         outcome.accepted = true;
         outcome.events = std::move(recorder.events);
     } catch (const kasxmln::CXMLException& error) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <streambuf>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,6 +19,7 @@
 #include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "nodelib/FastReader.h"
 #include "nodelib/NodeEvents.h"
 #include "nodelib/NodeImpl.h"
 #include "nodelib/ParseGuard.h"
@@ -41,6 +43,9 @@ constexpr std::size_t kKeptTextBuffer = 1u << 20;
 
 // The UTF-8 rescan of a file reads it in blocks of this size.
 constexpr std::size_t kRescanBlock = 1u << 16;
+
+// The fast reader takes a stream in blocks of this size.
+constexpr std::size_t kReadBlock = 1u << 16;
 
 bool isBlank(std::string_view text) {
     for (const char c : text) {
@@ -170,6 +175,160 @@ class TreeBuilder final : public Guard {
     std::vector<CXMLNode*> waiting_;   // children of the open elements, in order
     std::vector<std::size_t> starts_;  // where each open element's children start
     std::vector<CXMLAttribut*> made_;
+};
+
+// The node tree of the buffer form built from the fast reader's events, which carry the same
+// conventions as TreeBuilder's (texts joined, white-space-only text left out) and whose limits the
+// reader has checked.
+class NodeEventBuilder final : public NodeEvents {
+  public:
+    explicit NodeEventBuilder(CXMLDocument& document)
+        : document_(document), arena_(CXMLDocument::Impl::of(document).arena) {}
+
+    NodeEventBuilder(const NodeEventBuilder&) = delete;
+    NodeEventBuilder& operator=(const NodeEventBuilder&) = delete;
+
+    // Nodes still on the stack belong to no parent yet (each owns its finished subtree).
+    ~NodeEventBuilder() override { discardWaiting(); }
+
+    void restart() override {
+        discardWaiting();
+        starts_.clear();
+        current_ = nullptr;
+    }
+
+    void startElement(std::string_view name, const NarrowAttribute* attributes,
+                      std::size_t count) override {
+        std::unique_ptr<CXMLNode> node =
+            CXMLNode::Impl::newElement(arena_, std::string(name), current_);
+        if (count > 0) {
+            setAttributes(*node, attributes, count);
+        }
+        if (current_ != nullptr) {
+            waiting_.push_back(node.get());
+        } else {
+            CXMLDocument::Impl::of(document_).root = node.get();
+        }
+        current_ = node.release();
+        starts_.push_back(waiting_.size());
+    }
+
+    void text(std::string_view text, bool) override {
+        std::unique_ptr<CXMLTextNode> node =
+            CXMLNode::Impl::newText(arena_, std::string(text), current_);
+        waiting_.push_back(node.get());
+        node.release();
+    }
+
+    void endElement() override {
+        const std::size_t start = starts_.back();
+        CXMLNode::Impl::of(*current_).setChildren(waiting_.data() + start, waiting_.size() - start);
+        waiting_.resize(start);
+        starts_.pop_back();
+        current_ = current_->GetParentNode();
+    }
+
+  private:
+    void setAttributes(CXMLNode& node, const NarrowAttribute* attributes, std::size_t count) {
+        made_.clear();
+        try {
+            // Room for every attribute first: each one is made before it is listed, and a list
+            // that failed to grow would lose it.
+            made_.reserve(count);
+            for (std::size_t i = 0; i < count; ++i) {
+                made_.push_back(CXMLNode::Impl::newAttribute(arena_,
+                                                             std::string(attributes[i].name),
+                                                             std::string(attributes[i].value))
+                                    .release());
+            }
+            CXMLNode::Impl::of(node).setAttributes(made_.data(), made_.size());
+        } catch (...) {
+            for (CXMLAttribut* attribute : made_) {
+                delete attribute;
+            }
+            throw;
+        }
+    }
+
+    void discardWaiting() noexcept {
+        for (CXMLNode* node : waiting_) {
+            delete node;
+        }
+        waiting_.clear();
+    }
+
+    CXMLDocument& document_;
+    NodeArena* arena_;
+    CXMLNode* current_ = nullptr;
+    std::vector<CXMLNode*> waiting_;   // children of the open elements, in order
+    std::vector<std::size_t> starts_;  // where each open element's children start
+    std::vector<CXMLAttribut*> made_;
+};
+
+// The input of the other path after a hand-over of the fast reader: the bytes it kept, then the
+// rest of the stream, read once. Seeking back to the start (a parse that starts again, the search
+// for invalid UTF-8) seeks the stream back to where the rest began.
+class JoinedInput final : public std::streambuf {
+  public:
+    JoinedInput(std::string_view kept, std::streambuf& rest)
+        : kept_(kept),
+          rest_(rest),
+          restStart_(rest.pubseekoff(0, std::ios_base::cur, std::ios_base::in)) {
+        showKept();
+    }
+
+  protected:
+    int_type underflow() override {
+        if (gptr() != nullptr && gptr() < egptr()) {
+            return traits_type::to_int_type(*gptr());
+        }
+        passed_ += static_cast<std::uint64_t>(egptr() - eback());
+        inRest_ = true;
+        const std::streamsize got =
+            rest_.sgetn(block_, static_cast<std::streamsize>(sizeof(block_)));
+        if (got <= 0) {
+            setg(block_, block_, block_);
+            return traits_type::eof();
+        }
+        setg(block_, block_, block_ + got);
+        return traits_type::to_int_type(block_[0]);
+    }
+
+    pos_type seekoff(off_type offset, std::ios_base::seekdir way,
+                     std::ios_base::openmode which) override {
+        if (offset == 0 && way == std::ios_base::cur && (which & std::ios_base::in) != 0) {
+            return pos_type(static_cast<off_type>(passed_) + (gptr() - eback()));
+        }
+        return pos_type(off_type(-1));
+    }
+
+    pos_type seekpos(pos_type position, std::ios_base::openmode which) override {
+        if (position != pos_type(0) || (which & std::ios_base::in) == 0) {
+            return pos_type(off_type(-1));
+        }
+        if (inRest_ && (restStart_ == pos_type(off_type(-1)) ||
+                        rest_.pubseekpos(restStart_, std::ios_base::in) != restStart_)) {
+            return pos_type(off_type(-1));
+        }
+        showKept();
+        return position;
+    }
+
+  private:
+    void showKept() {
+        // The kept bytes are only read through the get area, never written.
+        char* first = const_cast<char*>(kept_.data());
+        setg(first, first, first + kept_.size());
+        passed_ = 0;
+        inRest_ = false;
+    }
+
+    std::string_view kept_;
+    std::streambuf& rest_;
+    const pos_type restStart_;
+    std::uint64_t passed_ = 0;  // bytes before the get area
+    bool inRest_ = false;       // the rest has been read from
+    char block_[1u << 16];
 };
 
 // The same parse and the same conventions as TreeBuilder, handed to a NodeEvents receiver instead
@@ -523,6 +682,13 @@ CXMLDocument* CXMLManager::LoadDocument(const char* buffer, unsigned int size, b
     const char* bytes = buffer != nullptr ? buffer : "";
     std::unique_ptr<CXMLDocument, detail::DocumentReleaser> document(
         CXMLDocument::Impl::newDocument());
+    {
+        detail::NodeEventBuilder events(*document);
+        detail::FastReader reader(events);
+        if (reader.read(bytes, size) != detail::FastReader::Outcome::kHandOver) {
+            return document.release();
+        }
+    }
     detail::TreeBuilder builder(*document);
     builder.setRescan([bytes, size](detail::Utf8Locator& locator) {
         return locator.feed(bytes, size) || locator.finish();
@@ -539,7 +705,7 @@ CXMLDocument* CXMLManager::LoadDocument(const char* buffer, unsigned int size, b
 
 namespace detail {
 
-void loadEvents(const char* buffer, std::size_t size, NodeEvents& events) {
+void xercesEvents(const char* buffer, std::size_t size, NodeEvents& events) {
     ensureXerces();
     const char* bytes = buffer != nullptr ? buffer : "";
     EventBuilder builder(events);
@@ -555,7 +721,7 @@ void loadEvents(const char* buffer, std::size_t size, NodeEvents& events) {
         builder, nullptr);
 }
 
-void loadEvents(std::streambuf& input, NodeEvents& events) {
+void xercesEvents(std::streambuf& input, NodeEvents& events) {
     ensureXerces();
     const std::streampos start = input.pubseekoff(0, std::ios_base::cur, std::ios_base::in);
     if (start == std::streampos(-1)) {
@@ -591,6 +757,35 @@ void loadEvents(std::streambuf& input, NodeEvents& events) {
                                                   systemId);
         },
         builder, nullptr);
+}
+
+void loadEvents(const char* buffer, std::size_t size, NodeEvents& events) {
+    FastReader reader(events);
+    if (reader.read(buffer != nullptr ? buffer : "", size) == FastReader::Outcome::kHandOver) {
+        xercesEvents(buffer, size, events);
+    }
+}
+
+void loadEvents(std::streambuf& input, NodeEvents& events) {
+    if (input.pubseekoff(0, std::ios_base::cur, std::ios_base::in) == std::streampos(-1)) {
+        throw CXMLException(CXMLException::kUsageError, 0,
+                            "the text to read comes from a stream that cannot seek");
+    }
+    FastReader reader(events);
+    FastReader::Outcome state = FastReader::Outcome::kMore;
+    while (state == FastReader::Outcome::kMore) {
+        char* room = reader.room(kReadBlock);
+        const std::streamsize got = input.sgetn(room, static_cast<std::streamsize>(kReadBlock));
+        const std::size_t taken = got > 0 ? static_cast<std::size_t>(got) : 0;
+        const bool last =
+            taken < kReadBlock && std::streambuf::traits_type::eq_int_type(
+                                      input.sgetc(), std::streambuf::traits_type::eof());
+        state = reader.commit(taken, last);
+    }
+    if (state == FastReader::Outcome::kHandOver) {
+        JoinedInput joined(reader.kept(), input);
+        xercesEvents(joined, events);
+    }
 }
 
 }  // namespace detail

@@ -44,7 +44,8 @@ class NodeEvents {
 
 /// Parses `size` bytes of XML text exactly as CXMLManager::LoadDocument (buffer form) does, with
 /// the same settings, limits and errors, and hands the document to `events` instead of building
-/// nodes. Exceptions of `events` pass out unchanged and end the parse.
+/// nodes. Exceptions of `events` pass out unchanged and end the parse. The fast reader takes the
+/// document when it qualifies; the Xerces-C path (xercesEvents) everything else.
 void loadEvents(const char* buffer, std::size_t size, NodeEvents& events);
 
 /// As above, reading the bytes of `input` from its current position to its end in blocks, as the
@@ -53,6 +54,11 @@ void loadEvents(const char* buffer, std::size_t size, NodeEvents& events);
 /// place of invalid UTF-8 in an error message, read it again from there. Where the parse ends,
 /// with or without an exception, is unspecified; the caller positions the buffer afterwards.
 void loadEvents(std::streambuf& input, NodeEvents& events);
+
+/// loadEvents through the Xerces-C path alone, whatever the document: the reference that the fast
+/// reader is held to, and the path it hands over to.
+void xercesEvents(const char* buffer, std::size_t size, NodeEvents& events);
+void xercesEvents(std::streambuf& input, NodeEvents& events);
 
 }  // namespace detail
 }  // namespace kasxmln

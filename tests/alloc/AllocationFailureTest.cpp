@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <new>
 #include <sstream>
@@ -33,6 +34,16 @@ const char* const kDocument =
     "<plant id=\"7\" kind=\"press\">\n"
     "  <!-- a comment -->\n"
     "  <unit id=\"1\" name=\"&maker;\">  3.25  </unit>\n"
+    "  <unit id=\"2\"><![CDATA[<raw>]]> &lt;text&gt; \xC3\xA9</unit>\n"
+    "  <note>before <b>bold</b> after</note>\n"
+    "</plant>\n";
+
+// The same tree from a document without a type declaration, which the fast reader takes.
+const char* const kFastDocument =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<plant id=\"7\" kind=\"press\">\n"
+    "  <!-- a comment -->\n"
+    "  <unit id=\"1\" name=\"Acme &amp; Sons\">  3.25  </unit>\n"
     "  <unit id=\"2\"><![CDATA[<raw>]]> &lt;text&gt; \xC3\xA9</unit>\n"
     "  <note>before <b>bold</b> after</note>\n"
     "</plant>\n";
@@ -106,30 +117,32 @@ std::unique_ptr<Tree> treeWithOldRoot() {
 
 TEST(AllocationFailure, ReadingKeepsThePreviousRootAndLeaksNothing) {
     const std::string expected = describe(sampleTree()->getRoot());
-    std::unique_ptr<Tree> tree;
-    Data* oldRoot = nullptr;
-    std::string oldText;
-    const std::size_t total = failEachAllocation(
-        "buildOfStream",
-        [&] {
-            tree = treeWithOldRoot();
-            oldRoot = tree->getRoot();
-            oldText = describe(oldRoot);
-        },
-        [&] {
-            std::istringstream in(kDocument);
-            tree->buildOfStream(in);
-        },
-        [&](bool failed) {
-            if (failed) {
-                EXPECT_EQ(tree->getRoot(), oldRoot);
-                EXPECT_EQ(describe(tree->getRoot()), oldText);
-            } else {
-                EXPECT_EQ(describe(tree->getRoot()), expected);
-            }
-        },
-        [&] { tree.reset(); });
-    EXPECT_GT(total, 10u);
+    for (const char* document : {kDocument, kFastDocument}) {
+        std::unique_ptr<Tree> tree;
+        Data* oldRoot = nullptr;
+        std::string oldText;
+        const std::size_t total = failEachAllocation(
+            document == kDocument ? "buildOfStream" : "buildOfStream, fast reader",
+            [&] {
+                tree = treeWithOldRoot();
+                oldRoot = tree->getRoot();
+                oldText = describe(oldRoot);
+            },
+            [&] {
+                std::istringstream in(document);
+                tree->buildOfStream(in);
+            },
+            [&](bool failed) {
+                if (failed) {
+                    EXPECT_EQ(tree->getRoot(), oldRoot);
+                    EXPECT_EQ(describe(tree->getRoot()), oldText);
+                } else {
+                    EXPECT_EQ(describe(tree->getRoot()), expected);
+                }
+            },
+            [&] { tree.reset(); });
+        EXPECT_GT(total, 10u);
+    }
 }
 
 TEST(AllocationFailure, ReadingAFileThroughTheFlatFunctionsKeepsTheDocument) {
@@ -254,25 +267,26 @@ TEST(AllocationFailure, ComparingAndSelectingLeakNothing) {
 }
 
 TEST(AllocationFailure, LoadingANodeDocumentLeaksNothing) {
-    const std::string text = kDocument;
-    kasxmln::CXMLDocument* document = nullptr;
-    failEachAllocation(
-        "LoadDocument", [] {},
-        [&] {
-            document = kasxmln::CXMLManager::GetInstance()->LoadDocument(
-                text.data(), static_cast<unsigned int>(text.size()), false, false, nullptr, false,
-                false);
-        },
-        [&](bool failed) {
-            if (!failed) {
-                ASSERT_NE(document, nullptr);
-                EXPECT_STREQ(document->GetRootNode()->GetTagName(), "plant");
-            }
-        },
-        [&] {
-            if (document != nullptr) {
-                document->Release();
-                document = nullptr;
-            }
-        });
+    for (const char* text : {kDocument, kFastDocument}) {
+        kasxmln::CXMLDocument* document = nullptr;
+        failEachAllocation(
+            text == kDocument ? "LoadDocument" : "LoadDocument, fast reader", [] {},
+            [&] {
+                document = kasxmln::CXMLManager::GetInstance()->LoadDocument(
+                    text, static_cast<unsigned int>(std::strlen(text)), false, false, nullptr,
+                    false, false);
+            },
+            [&](bool failed) {
+                if (!failed) {
+                    ASSERT_NE(document, nullptr);
+                    EXPECT_STREQ(document->GetRootNode()->GetTagName(), "plant");
+                }
+            },
+            [&] {
+                if (document != nullptr) {
+                    document->Release();
+                    document = nullptr;
+                }
+            });
+    }
 }
