@@ -1,6 +1,7 @@
 #ifndef VELXMLN_ATTRIBUTEDATA_H
 #define VELXMLN_ATTRIBUTEDATA_H
 
+#include <cstddef>
 #include <string>
 
 #include <VelXmlN/Export.h>
@@ -30,6 +31,11 @@ class VELXMLN_API AttributeData {
     const AttributeData& operator=(const VelXmlAttributeData& other);
 
     virtual ~AttributeData();
+
+    /// Records come from the library's own pool of small blocks (the global allocator in the
+    /// sanitizer and valgrind builds). They may be deleted on any thread.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* block, std::size_t size) noexcept;
 
     /// The name.
     const std::string& getName() const noexcept { return name; }

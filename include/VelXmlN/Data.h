@@ -2,6 +2,7 @@
 #define VELXMLN_DATA_H
 
 #include <array>
+#include <cstddef>
 #include <memory>
 #include <set>
 #include <string>
@@ -38,6 +39,11 @@ class VELXMLN_API Data {
 
     /// Destroys the attributes and the whole subtree. Does not touch the parent's child list.
     virtual ~Data();
+
+    /// Records come from the library's own pool of small blocks (the global allocator in the
+    /// sanitizer and valgrind builds). They may be deleted on any thread.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* block, std::size_t size) noexcept;
 
     /// Deep copy. Destroys this element's attributes and children, copies the name, the text
     /// (trimmed of spaces, as setData(std::string) does), `select` and `expand`, then every

@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -26,9 +25,6 @@ using kasxmln::detail::NarrowAttribute;
 // Texts shorter than this fit into a std::string without memory of their own (up to 15
 // characters in libstdc++ and in Microsoft's library, more in libc++).
 constexpr std::size_t kShortText = 16;
-
-// Up to this many attributes a linear search for repeated names is cheaper than a hash table.
-constexpr std::size_t kLinearAttributeSearch = 8;
 
 // Read in blocks of this size when the stream cannot tell how much is left.
 constexpr std::size_t kReadBlock = 1u << 16;
@@ -126,40 +122,14 @@ class ElementBuilder final : public kasxmln::detail::NodeEvents {
         const std::string* text_;
     };
 
-    // A repeated name keeps its first place and takes the last value, as Data::setAttribute does.
+    // Both readers refuse a repeated attribute name, so every attribute is simply added.
     void setAttributes(Data& element, const NarrowAttribute* attributes, std::size_t count) {
         std::vector<AttributeData*>& list = element.getAttributes();
         list.reserve(count);
-        std::unordered_map<std::string_view, AttributeData*> byName;
-        if (count > kLinearAttributeSearch) {
-            byName.reserve(count);
-        }
         for (std::size_t i = 0; i < count; ++i) {
-            const NarrowAttribute& attribute = attributes[i];
-            AttributeData* repeated = nullptr;
-            if (count > kLinearAttributeSearch) {
-                const auto found = byName.find(attribute.name);
-                repeated = found != byName.end() ? found->second : nullptr;
-            } else {
-                for (AttributeData* earlier : list) {
-                    if (earlier->getName() == attribute.name) {
-                        repeated = earlier;
-                        break;
-                    }
-                }
-            }
-            if (repeated != nullptr) {
-                repeated->setData(Staged(attribute.value, value_).get());
-                repeated->setEntityFlag(true);
-                continue;
-            }
-            auto made = std::make_unique<AttributeData>(Staged(attribute.name, name_).get(),
-                                                        Staged(attribute.value, value_).get());
-            list.push_back(made.get());
-            AttributeData* added = made.release();
-            if (count > kLinearAttributeSearch) {
-                byName.emplace(added->getName(), added);
-            }
+            const Staged name(attributes[i].name, name_);
+            const Staged value(attributes[i].value, value_);
+            list.push_back(new AttributeData(name.get(), value.get()));
         }
     }
 

@@ -5,8 +5,17 @@
 #include <VelXmlN/VelXmlData.h>
 
 #include "elements/NumberText.h"
+#include "elements/RecordPool.h"
 
 namespace VelXmlN {
+
+void* AttributeData::operator new(std::size_t size) {
+    return detail::allocateRecord(size);
+}
+
+void AttributeData::operator delete(void* block, std::size_t size) noexcept {
+    detail::releaseRecord(block, size);
+}
 
 AttributeData::AttributeData() : entityFlag(true), select(false), pointer(nullptr) {}
 

@@ -10,9 +10,18 @@
 
 #include "elements/FirstAttribute.h"
 #include "elements/NumberText.h"
+#include "elements/RecordPool.h"
 #include "elements/TreeWalk.h"
 
 namespace VelXmlN {
+
+void* Data::operator new(std::size_t size) {
+    return detail::allocateRecord(size);
+}
+
+void Data::operator delete(void* block, std::size_t size) noexcept {
+    detail::releaseRecord(block, size);
+}
 
 namespace {
 

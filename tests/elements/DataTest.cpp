@@ -6,6 +6,8 @@
 
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 using VelXmlN::AttributeData;
 using VelXmlN::Data;
@@ -311,4 +313,54 @@ TEST(Data, MillionLevelChainNeedsNoRecursion) {
     copy.flush();
     EXPECT_TRUE(copy.getChildren().empty());
     root.reset();
+}
+
+// Records of one thread are deleted on another, and threads end holding freed records: each
+// record keeps its contents until it is deleted, whatever thread made the memory free.
+TEST(Data, RecordsMayBeDeletedOnAnyThread) {
+    constexpr int kTrees = 8;
+    constexpr int kChildren = 3000;
+    std::vector<std::unique_ptr<Data>> trees(kTrees);
+    std::vector<std::thread> makers;
+    for (int t = 0; t < kTrees; ++t) {
+        makers.emplace_back([&trees, t] {
+            auto root = std::make_unique<Data>("t" + std::to_string(t));
+            for (int i = 0; i < kChildren; ++i) {
+                Data* child = root->createChild("c");
+                child->setAttribute("i", i);
+                // Freed here, on a thread that ends before its blocks are used again.
+                delete new Data("scratch");
+            }
+            trees[static_cast<std::size_t>(t)] = std::move(root);
+        });
+    }
+    for (std::thread& maker : makers) {
+        maker.join();
+    }
+    // Half the trees die on other threads while the rest are checked and then die here.
+    std::vector<std::thread> killers;
+    for (int t = 0; t < kTrees; t += 2) {
+        killers.emplace_back(
+            [tree = std::move(trees[static_cast<std::size_t>(t)])]() mutable { tree.reset(); });
+    }
+    std::vector<std::unique_ptr<Data>> fresh;
+    for (int i = 0; i < kChildren; ++i) {
+        fresh.push_back(std::make_unique<Data>("new"));
+    }
+    for (std::thread& killer : killers) {
+        killer.join();
+    }
+    for (int t = 1; t < kTrees; t += 2) {
+        const Data& root = *trees[static_cast<std::size_t>(t)];
+        EXPECT_EQ(root.getName(), "t" + std::to_string(t));
+        ASSERT_EQ(root.getChildren().size(), static_cast<std::size_t>(kChildren));
+        for (int i = 0; i < kChildren; ++i) {
+            const Data& child = *root.getChildren()[static_cast<std::size_t>(i)];
+            ASSERT_EQ(child.getName(), "c");
+            ASSERT_EQ(child.getAttributes()[0]->getInteger(), i);
+        }
+    }
+    for (const std::unique_ptr<Data>& made : fresh) {
+        EXPECT_EQ(made->getName(), "new");
+    }
 }
