@@ -840,7 +840,7 @@ class FastReader::Engine {
         if (q != end_ && *q == '?' && q + 1 == end_ && !last_) {
             needMore(p);
         }
-        if (q == end_ || (!isSpace(*q) && (*q != '?' || q[1] != '>'))) {
+        if (q == end_ || (!isSpace(*q) && (*q != '?' || q + 1 == end_ || q[1] != '>'))) {
             fail("unterminated processing instruction", q);
         }
         returnState_ = state_;
