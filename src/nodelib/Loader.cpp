@@ -602,6 +602,10 @@ using SourceMaker = std::function<std::unique_ptr<xercesc::InputSource>(std::uin
 void parsePass(const SourceMaker& makeSource, bool validating, Guard& guard, SaxContext* context) {
     std::uint64_t taken = 0;
     std::unique_ptr<xercesc::InputSource> source = makeSource(taken);
+    NulWatch nul;
+    if (auto* stream = dynamic_cast<StreamSource*>(source.get())) {
+        stream->watchNul(&nul);
+    }
     guard.beginPass(validating, taken);
     ReaderSettings settings;
     settings.validating = validating;
@@ -623,6 +627,12 @@ void parsePass(const SourceMaker& makeSource, bool validating, Guard& guard, Sax
     }
     try {
         reader->parse(*source);
+        if (nul.found()) {
+            // The parser stopped at it and took what came before as the whole document.
+            throw CXMLException(CXMLException::kParseError, static_cast<unsigned>(nul.line()),
+                                "invalid character 0x0 at line " + std::to_string(nul.line()) +
+                                    ", column " + std::to_string(nul.column()));
+        }
     } catch (const xercesc::SAXParseException& problem) {
         guard.fail(problem);
     } catch (const xercesc::XMLException& problem) {

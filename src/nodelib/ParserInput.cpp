@@ -35,10 +35,48 @@ InputFile openFile(const std::string& path) {
     return file;
 }
 
+void NulWatch::scan(const unsigned char* bytes, std::size_t count) noexcept {
+    if (count == 0 || found_ || wide_) {
+        return;
+    }
+    if (!started_) {
+        started_ = true;
+        // A byte order mark of UTF-16, or a first character with a zero byte: wide characters.
+        wide_ = (count >= 2 && ((bytes[0] == 0xFE && bytes[1] == 0xFF) ||
+                                (bytes[0] == 0xFF && bytes[1] == 0xFE))) ||
+                bytes[0] == 0 || (count >= 2 && bytes[1] == 0);
+        if (wide_) {
+            return;
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const unsigned char byte = bytes[i];
+        if (byte == 0) {
+            found_ = true;
+            return;
+        }
+        if (byte == '\n') {
+            if (!afterCr_) {
+                ++line_;
+            }
+            column_ = 0;
+        } else if (byte == '\r') {
+            ++line_;
+            column_ = 0;
+        } else if ((byte & 0xC0) != 0x80) {
+            ++column_;
+        }
+        afterCr_ = byte == '\r';
+    }
+}
+
 XMLSize_t CountingStream::readBytes(XMLByte* const toFill, const XMLSize_t maxToRead) {
     const std::size_t got = read(toFill, maxToRead);
     position_ += got;
     taken_ += got;
+    if (nul_ != nullptr) {
+        nul_->scan(toFill, got);
+    }
     return got;
 }
 

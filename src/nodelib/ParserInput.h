@@ -24,6 +24,30 @@ using VelXmlN::platform::InputFile;
 /// the system's reason when that fails.
 InputFile openFile(const std::string& path);
 
+/// Watches the bytes of a document for a NUL byte, which the parser would take as the end of the
+/// text: after the root it would then accept the document, where the node library refuses a NUL
+/// anywhere. Documents in UTF-16 or UTF-32 (told by their first bytes), where NUL bytes are part
+/// of the characters, are not watched.
+class NulWatch {
+  public:
+    /// Looks at the next bytes of the document.
+    void scan(const unsigned char* bytes, std::size_t count) noexcept;
+
+    bool found() const noexcept { return found_; }
+    /// Where the first NUL byte is: lines counted from 1 (CR LF and CR are one line break),
+    /// columns in UTF-8 characters from 1.
+    std::uint64_t line() const noexcept { return line_; }
+    std::uint64_t column() const noexcept { return column_ + 1; }
+
+  private:
+    bool started_ = false;
+    bool wide_ = false;
+    bool found_ = false;
+    bool afterCr_ = false;
+    std::uint64_t line_ = 1;
+    std::uint64_t column_ = 0;  // characters before the current byte on its line
+};
+
 /// A parser input stream that adds every byte it hands out to `taken`.
 class CountingStream : public xercesc::BinInputStream {
   public:
@@ -39,6 +63,9 @@ class CountingStream : public xercesc::BinInputStream {
     /// Makes the stream clear `*alive` when it is destroyed.
     void watch(bool* alive) noexcept { alive_ = alive; }
 
+    /// Shows every byte handed out to `nul` (which must outlive the stream).
+    void watchNul(NulWatch* nul) noexcept { nul_ = nul; }
+
     XMLFilePos curPos() const override { return position_; }
     XMLSize_t readBytes(XMLByte* const toFill, const XMLSize_t maxToRead) override;
     const XMLCh* getContentType() const override { return nullptr; }
@@ -50,6 +77,7 @@ class CountingStream : public xercesc::BinInputStream {
     std::uint64_t& taken_;
     std::uint64_t position_ = 0;
     bool* alive_ = nullptr;
+    NulWatch* nul_ = nullptr;
 };
 
 /// Bytes in memory, not owned.
@@ -129,6 +157,13 @@ class StreamSource final : public xercesc::InputSource {
     ~StreamSource() override;
 
     xercesc::BinInputStream* makeStream() const override;
+
+    /// Shows every byte of the stream to `nul`; before the parse only.
+    void watchNul(NulWatch* nul) noexcept {
+        if (stream_ != nullptr) {
+            stream_->watchNul(nul);
+        }
+    }
 
   private:
     mutable std::unique_ptr<CountingStream> stream_;

@@ -141,6 +141,13 @@ TEST(HostileDocuments, ZeroBytesAndControlCharactersAreRefusedOnEveryWayIn) {
     using namespace std::string_literals;
     expectRefused("<a>x\0y</a>"s, CXMLException::kParseError,
                   "invalid character 0x0 at line 1, column 6");
+    // After the root too, on the fast path and on the other one, in any byte encoding.
+    expectRefused("<a/>\n\0"s, CXMLException::kParseError,
+                  "invalid character 0x0 at line 2, column 1");
+    expectRefused("<!DOCTYPE a [<!ELEMENT a EMPTY>]><a/>\0"s, CXMLException::kParseError,
+                  "invalid character 0x0 at line 1, column 38");
+    expectRefused("<?xml version='1.0' encoding='ISO-8859-1'?><a>\xE9</a>\0x"s,
+                  CXMLException::kParseError, "invalid character 0x0 at line 1, column 52");
     expectRefused("<a b='\0'/>"s, CXMLException::kParseError,
                   "unexpected end of input at line 1, column 8");
     expectRefused("<a>\x1B[31m</a>", CXMLException::kParseError,
