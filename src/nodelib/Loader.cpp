@@ -602,9 +602,9 @@ using SourceMaker = std::function<std::unique_ptr<xercesc::InputSource>(std::uin
 void parsePass(const SourceMaker& makeSource, bool validating, Guard& guard, SaxContext* context) {
     std::uint64_t taken = 0;
     std::unique_ptr<xercesc::InputSource> source = makeSource(taken);
-    NulWatch nul;
+    ByteWatch watch;
     if (auto* stream = dynamic_cast<StreamSource*>(source.get())) {
-        stream->watchNul(&nul);
+        stream->watchBytes(&watch);
     }
     guard.beginPass(validating, taken);
     ReaderSettings settings;
@@ -627,11 +627,10 @@ void parsePass(const SourceMaker& makeSource, bool validating, Guard& guard, Sax
     }
     try {
         reader->parse(*source);
-        if (nul.found()) {
-            // The parser stopped at it and took what came before as the whole document.
-            throw CXMLException(CXMLException::kParseError, static_cast<unsigned>(nul.line()),
-                                "invalid character 0x0 at line " + std::to_string(nul.line()) +
-                                    ", column " + std::to_string(nul.column()));
+        unsigned line = 0;
+        const std::string passed = watch.problem(line);
+        if (!passed.empty()) {
+            throw CXMLException(CXMLException::kParseError, line, passed);
         }
     } catch (const xercesc::SAXParseException& problem) {
         guard.fail(problem);

@@ -1,5 +1,8 @@
 #include "nodelib/ParserInput.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include <cstring>
 #include <new>
 
@@ -9,6 +12,7 @@
 
 #include <VelXmlN/kasxmln.h>
 
+#include "nodelib/Utf8Locator.h"
 #include "platform/ErrorText.h"
 
 namespace kasxmln {
@@ -35,26 +39,78 @@ InputFile openFile(const std::string& path) {
     return file;
 }
 
-void NulWatch::scan(const unsigned char* bytes, std::size_t count) noexcept {
-    if (count == 0 || found_ || wide_) {
+namespace {
+
+// The XML declaration is looked for in this many first bytes.
+constexpr std::size_t kHead = 256;
+
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
+bool ByteWatch::declaredUtf8() const {
+    std::string_view head(head_);
+    if (head.substr(0, 3) == "\xEF\xBB\xBF") {
+        head.remove_prefix(3);
+    }
+    if (head.size() < 6 || head.substr(0, 5) != "<?xml" ||
+        std::string_view(" \t\r\n").find(head[5]) == std::string_view::npos) {
+        return true;  // no declaration: UTF-8 unless a byte order mark says otherwise
+    }
+    const std::size_t end = head.find("?>");
+    if (end == std::string_view::npos) {
+        return false;  // a declaration longer than the head: not worth a guess
+    }
+    const std::string_view declaration = head.substr(0, end);
+    const std::size_t name = declaration.find("encoding");
+    if (name == std::string_view::npos) {
+        return true;
+    }
+    const std::size_t quote = declaration.find_first_of("'\"", name);
+    if (quote == std::string_view::npos) {
+        return false;
+    }
+    const std::size_t close = declaration.find(declaration[quote], quote + 1);
+    if (close == std::string_view::npos) {
+        return false;
+    }
+    std::string value;
+    for (const char c : declaration.substr(quote + 1, close - quote - 1)) {
+        value += lower(c);
+    }
+    return value == "utf-8" || value == "utf8";
+}
+
+void ByteWatch::start(const unsigned char* bytes, std::size_t count) {
+    head_.append(reinterpret_cast<const char*>(bytes), std::min(count, kHead - head_.size()));
+    if (head_.size() < 2) {
+        return;
+    }
+    const auto b0 = static_cast<unsigned char>(head_[0]);
+    const auto b1 = static_cast<unsigned char>(head_[1]);
+    // A byte order mark of UTF-16, or a first character with a zero byte: wide characters.
+    wide_ = (b0 == 0xFE && b1 == 0xFF) || (b0 == 0xFF && b1 == 0xFE) || b0 == 0 || b1 == 0;
+    if (wide_ || head_.size() == kHead || head_.find("?>") != std::string::npos ||
+        head_.find('>') != std::string::npos) {
+        started_ = true;
+        utf8_ = !wide_ && declaredUtf8();
+    }
+}
+
+void ByteWatch::scan(const unsigned char* bytes, std::size_t count) {
+    if (count == 0 || wide_) {
         return;
     }
     if (!started_) {
-        started_ = true;
-        // A byte order mark of UTF-16, or a first character with a zero byte: wide characters.
-        wide_ = (count >= 2 && ((bytes[0] == 0xFE && bytes[1] == 0xFF) ||
-                                (bytes[0] == 0xFF && bytes[1] == 0xFE))) ||
-                bytes[0] == 0 || (count >= 2 && bytes[1] == 0);
+        start(bytes, count);
         if (wide_) {
             return;
         }
     }
     for (std::size_t i = 0; i < count; ++i) {
         const unsigned char byte = bytes[i];
-        if (byte == 0) {
-            found_ = true;
-            return;
-        }
         if (byte == '\n') {
             if (!afterCr_) {
                 ++line_;
@@ -67,15 +123,49 @@ void NulWatch::scan(const unsigned char* bytes, std::size_t count) noexcept {
             ++column_;
         }
         afterCr_ = byte == '\r';
+        if (byte == 0 && !found_) {
+            found_ = true;
+            nulLine_ = line_;
+            nulColumn_ = column_;
+        }
+        if (byte >= 0xC0) {
+            tail_[0] = byte;
+            tailCount_ = 1;
+            tailLine_ = line_;
+            tailColumn_ = column_;
+        } else if (tailCount_ > 0 && tailCount_ < 4) {
+            tail_[tailCount_++] = byte;  // whatever it is: only the room the end leaves counts
+        }
     }
+}
+
+std::string ByteWatch::problem(unsigned& line) const {
+    const auto place = [&line](std::uint64_t atLine, std::uint64_t column) {
+        line = static_cast<unsigned>(atLine);
+        return " at line " + std::to_string(atLine) + ", column " + std::to_string(column);
+    };
+    if (found_) {
+        return "invalid character 0x0" + place(nulLine_, nulColumn_);
+    }
+    if (utf8_ && tailCount_ > 0) {
+        const std::size_t need = tail_[0] >= 0xF0 ? 4 : tail_[0] >= 0xE0 ? 3 : 2;
+        if (tailCount_ < need) {
+            Utf8Locator locator;
+            if (!locator.feed(reinterpret_cast<const char*>(tail_), tailCount_)) {
+                locator.finish();
+            }
+            return locator.describe() + place(tailLine_, tailColumn_);
+        }
+    }
+    return std::string();
 }
 
 XMLSize_t CountingStream::readBytes(XMLByte* const toFill, const XMLSize_t maxToRead) {
     const std::size_t got = read(toFill, maxToRead);
     position_ += got;
     taken_ += got;
-    if (nul_ != nullptr) {
-        nul_->scan(toFill, got);
+    if (watch_ != nullptr) {
+        watch_->scan(toFill, got);
     }
     return got;
 }

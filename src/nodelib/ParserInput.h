@@ -24,28 +24,39 @@ using VelXmlN::platform::InputFile;
 /// the system's reason when that fails.
 InputFile openFile(const std::string& path);
 
-/// Watches the bytes of a document for a NUL byte, which the parser would take as the end of the
-/// text: after the root it would then accept the document, where the node library refuses a NUL
-/// anywhere. Documents in UTF-16 or UTF-32 (told by their first bytes), where NUL bytes are part
-/// of the characters, are not watched.
-class NulWatch {
+/// Watches the bytes of a document for what the parser lets pass where the node library refuses
+/// it: a NUL byte, which the parser takes as the end of the text (after the root it would then
+/// accept the document), and in a UTF-8 document a lead byte without room for its sequence
+/// before the end of the text, which the parser drops after the root. Documents in UTF-16 or UTF-32 (told by their first
+/// bytes), where NUL bytes are part of the characters, are not watched.
+class ByteWatch {
   public:
     /// Looks at the next bytes of the document.
-    void scan(const unsigned char* bytes, std::size_t count) noexcept;
+    void scan(const unsigned char* bytes, std::size_t count);
 
-    bool found() const noexcept { return found_; }
-    /// Where the first NUL byte is: lines counted from 1 (CR LF and CR are one line break),
-    /// columns in UTF-8 characters from 1.
-    std::uint64_t line() const noexcept { return line_; }
-    std::uint64_t column() const noexcept { return column_ + 1; }
+    /// After the last bytes: what the parser let pass, as "what at line L, column C" with its line
+    /// in `line`; empty when nothing.
+    std::string problem(unsigned& line) const;
 
   private:
+    void start(const unsigned char* bytes, std::size_t count);
+    bool declaredUtf8() const;
+
+    std::string head_;  // the first bytes, until the XML declaration (if any) is complete
     bool started_ = false;
     bool wide_ = false;
+    bool utf8_ = false;
     bool found_ = false;
     bool afterCr_ = false;
     std::uint64_t line_ = 1;
     std::uint64_t column_ = 0;  // characters before the current byte on its line
+    std::uint64_t nulLine_ = 0;
+    std::uint64_t nulColumn_ = 0;
+    // The last lead byte of a sequence, its place, and up to three bytes after it.
+    unsigned char tail_[4] = {0, 0, 0, 0};
+    std::size_t tailCount_ = 0;
+    std::uint64_t tailLine_ = 0;
+    std::uint64_t tailColumn_ = 0;
 };
 
 /// A parser input stream that adds every byte it hands out to `taken`.
@@ -63,8 +74,8 @@ class CountingStream : public xercesc::BinInputStream {
     /// Makes the stream clear `*alive` when it is destroyed.
     void watch(bool* alive) noexcept { alive_ = alive; }
 
-    /// Shows every byte handed out to `nul` (which must outlive the stream).
-    void watchNul(NulWatch* nul) noexcept { nul_ = nul; }
+    /// Shows every byte handed out to `watch` (which must outlive the stream).
+    void watchBytes(ByteWatch* watch) noexcept { watch_ = watch; }
 
     XMLFilePos curPos() const override { return position_; }
     XMLSize_t readBytes(XMLByte* const toFill, const XMLSize_t maxToRead) override;
@@ -77,7 +88,7 @@ class CountingStream : public xercesc::BinInputStream {
     std::uint64_t& taken_;
     std::uint64_t position_ = 0;
     bool* alive_ = nullptr;
-    NulWatch* nul_ = nullptr;
+    ByteWatch* watch_ = nullptr;
 };
 
 /// Bytes in memory, not owned.
@@ -158,10 +169,10 @@ class StreamSource final : public xercesc::InputSource {
 
     xercesc::BinInputStream* makeStream() const override;
 
-    /// Shows every byte of the stream to `nul`; before the parse only.
-    void watchNul(NulWatch* nul) noexcept {
+    /// Shows every byte of the stream to `watch`; before the parse only.
+    void watchBytes(ByteWatch* watch) noexcept {
         if (stream_ != nullptr) {
-            stream_->watchNul(nul);
+            stream_->watchBytes(watch);
         }
     }
 

@@ -129,6 +129,11 @@ TEST(HostileDocuments, BrokenEncodingsAreRefusedOnEveryWayIn) {
         "unable to create converter for 'NO-SUCH-ENCODING' encoding at line 1, column 50");
     expectRefused("<?xml version='1.0' encoding='UTF-8'?><a>caf\xE9</a>",
                   CXMLException::kParseError, "invalid UTF-8 (bytes E9 3C) at line 1, column 45");
+    // A sequence cut by the end of the text, after the root, on the fast path and the other one.
+    expectRefused("<a/>\xE2\x82", CXMLException::kParseError,
+                  "comment or processing instruction expected at line 1, column 5");
+    expectRefused("<!DOCTYPE a [<!ELEMENT a EMPTY>]><a/>\xE2\x82", CXMLException::kParseError,
+                  "invalid UTF-8 (the text ends inside the sequence E2 82) at line 1, column 38");
     expectRefused("<?xml version='1.0' encoding='US-ASCII'?><a>caf\xC3\xA9</a>",
                   CXMLException::kParseError,
                   "invalid character 0xC3 in a US-ASCII document at line 1, column 48");
