@@ -783,12 +783,17 @@ void loadEvents(std::streambuf& input, NodeEvents& events) {
     FastReader reader(events);
     FastReader::Outcome state = FastReader::Outcome::kMore;
     while (state == FastReader::Outcome::kMore) {
-        char* room = reader.room(kReadBlock);
-        const std::streamsize got = input.sgetn(room, static_cast<std::streamsize>(kReadBlock));
+        // A buffer that has the rest at hand says how much: a small text then needs no block of
+        // the full size.
+        const std::streamsize available = input.in_avail();
+        const std::size_t wanted = available > 0 && static_cast<std::size_t>(available) < kReadBlock
+                                       ? static_cast<std::size_t>(available)
+                                       : kReadBlock;
+        char* room = reader.room(wanted);
+        const std::streamsize got = input.sgetn(room, static_cast<std::streamsize>(wanted));
         const std::size_t taken = got > 0 ? static_cast<std::size_t>(got) : 0;
-        const bool last =
-            taken < kReadBlock && std::streambuf::traits_type::eq_int_type(
-                                      input.sgetc(), std::streambuf::traits_type::eof());
+        const bool last = std::streambuf::traits_type::eq_int_type(
+            input.sgetc(), std::streambuf::traits_type::eof());
         state = reader.commit(taken, last);
     }
     if (state == FastReader::Outcome::kHandOver) {
