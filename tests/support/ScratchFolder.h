@@ -38,6 +38,8 @@ class ScratchFolder {
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
     std::string operator/(const std::string& name) const { return file(name); }
+    /// Writes `bytes` as the file `name` in the folder (replacing it) and returns its path.
+    std::string write(const std::string& name, const std::string& bytes) const;
 
   private:
     std::string path_;
@@ -45,6 +47,11 @@ class ScratchFolder {
 
 inline void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios_base::binary) << bytes;
+}
+
+inline std::string ScratchFolder::write(const std::string& name, const std::string& bytes) const {
+    writeFile(file(name), bytes);
+    return file(name);
 }
 
 inline std::optional<std::string> readFile(const std::string& path) {
