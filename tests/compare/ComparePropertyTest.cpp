@@ -360,7 +360,7 @@ TEST(CompareProperty, IndexedPairingMatchesQuadraticPairing) {
     }
 }
 
-TEST(Compare, NullSidesAndFixedRecordValues) {
+TEST(Compare, NullSidesTheIgnoredTopAndFixedRecordValues) {
     Data a("a");
     EXPECT_EQ(differences(nullptr, nullptr),
               (std::vector<Record>{record(nullptr, nullptr, DifferentItem::MissingElement)}));
@@ -369,6 +369,14 @@ TEST(Compare, NullSidesAndFixedRecordValues) {
     EXPECT_FALSE(Compare::areEqual(&a, nullptr));
     EXPECT_FALSE(Compare::areEquallyStructured(nullptr, &a));
     EXPECT_EQ(Probe::first(&a, nullptr, true), DifferentItem::MissingElement);
+    // Only side A of the compared pair is asked whether it is ignored (below the top the two
+    // sides of a pair share their name, so only the top can show this).
+    const IgnoreElement skip("a");
+    Data other("r");
+    a.createChild("x");
+    EXPECT_TRUE(differences(&a, &other, {&skip}).empty());
+    EXPECT_EQ(differences(&other, &a, {&skip}),
+              (std::vector<Record>{record(&other, &a, DifferentItem::ChildCount)}));
     // The record values are part of the interface: callers store and compare them as numbers.
     EXPECT_EQ((std::vector<int>{DifferentItem::NoDifference, DifferentItem::ChildCount,
                                 DifferentItem::AttributeCount, DifferentItem::MissingChild,
