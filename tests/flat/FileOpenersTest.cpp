@@ -1,9 +1,12 @@
 // The file openers: input with one retry, and output through a temporary file that replaces its
-// target wholly or not at all (a full disk is tested with the platform's output file).
+// target wholly or not at all.
 #include "flat/FileOpeners.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <cerrno>
 #include <cstring>
@@ -77,6 +80,27 @@ TEST_F(FileOpeners, AbandonedOrFailedWriteLeavesTheTargetUntouched) {
         EXPECT_FALSE(writer.finish());
         EXPECT_EQ(writer.error(), "cannot write '" + target + "': the output stream failed");
     }
+    // A full disk: the system's refusal reaches the error, and the target stays.
+    EXPECT_EQ(testsupport::inChild([this] {
+                  signal(SIGXFSZ, SIG_IGN);
+                  const rlimit limit{64 * 1024, 64 * 1024};
+                  if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                      return 10;
+                  }
+                  TempFileWriter writer(target, kWrite);
+                  const std::string block(4096, 'n');
+                  for (int i = 0; i < 64; ++i) {
+                      *writer.stream() << block;
+                  }
+                  const std::string end = std::strerror(EFBIG);
+                  return !writer.finish() &&
+                                 writer.error().rfind("cannot write '" + target, 0) == 0 &&
+                                 writer.error().find(end) == writer.error().size() - end.size()
+                             ? 0
+                             : 11;
+              }),
+              0);
+
     TempFileWriter folder(out, kWrite);
     EXPECT_EQ(folder.stream(), nullptr);
     EXPECT_EQ(folder.targetName(), "");
