@@ -103,6 +103,7 @@ static void handles(const char* file) {
     CHECK(VELXMLN_Get_Number_Of_Children(1) == 1 && VELXMLN_Find_Child_Tag(1, "item") == 3);
     VELXMLN_Delete_Tree(tree);
     VELXMLN_Delete_Tree(other);
+    VELXMLN_Delete_Tree(2);
     CHECK(VELXMLN_Get_Attribute_Int(3, "id") == 0 && VELXMLN_Get_Root_Tag(tree) == -1);
 }
 
