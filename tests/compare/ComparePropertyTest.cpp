@@ -1,5 +1,7 @@
-// Properties over random trees: after random edits (none, one or many) the indexed pairing agrees
-// record for record with a plain quadratic pairing written exactly as the rules read.
+// Tree comparison. The main property: over random trees after random edits, the indexed pairing
+// agrees record for record (and in first-difference mode) with a plain quadratic pairing written
+// exactly as the rules read, under several ignore rules. Beside it, what random trees never show:
+// null sides, the fixed record values and what AttributeExistence matches.
 #include <VelXmlN/AttributeExistence.h>
 #include <VelXmlN/Compare.h>
 
@@ -8,14 +10,75 @@
 #include <map>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "compare/CompareTestUtil.h"
-
-using namespace testsupport;
 using VelXmlN::Compare;
+using VelXmlN::Comparing::AttributeExistence;
 
 namespace {
+
+using VelXmlN::AttributeData;
+using VelXmlN::Data;
+using VelXmlN::Comparing::DifferentItem;
+using VelXmlN::Comparing::Ignore;
+using Difference = DifferentItem::Difference;
+using Rules = std::vector<const Ignore*>;
+
+using Record =
+    std::tuple<const Data*, const AttributeData*, const Data*, const AttributeData*, Difference>;
+
+inline Record record(const Data* a, const Data* b, Difference difference) {
+    return Record(a, nullptr, b, nullptr, difference);
+}
+
+inline Record record(const Data* a, const AttributeData* x, const Data* b, const AttributeData* y) {
+    return Record(a, x, b, y, DifferentItem::AttributeValue);
+}
+
+inline std::vector<Record> records(const std::vector<DifferentItem>& items) {
+    std::vector<Record> out;
+    for (const DifferentItem& item : items) {
+        out.emplace_back(item.getElementA(), item.getAttributeA(), item.getElementB(),
+                         item.getAttributeB(), item.getDifference());
+    }
+    return out;
+}
+
+inline std::vector<Record> differences(const Data* a, const Data* b, const Rules& rules = {}) {
+    return records(VelXmlN::Compare::findDifferences(a, b, rules));
+}
+
+// Reaches the protected first-difference mode, which the public operations reduce to a bool.
+class Probe : public VelXmlN::Compare {
+  public:
+    static Difference first(const Data* a, const Data* b, bool content, const Rules& rules = {}) {
+        Probe probe;
+        probe.setCompareContent(content);
+        probe.setIgnores(rules);
+        return probe.differ(a, b);
+    }
+};
+
+// Ignores every element of one name.
+class IgnoreElement : public Ignore {
+  public:
+    explicit IgnoreElement(std::string name) : name_(std::move(name)) {}
+    bool isIgnored(const Data*, const AttributeData*) const override { return false; }
+    bool isIgnored(const Data* element) const override { return element->getName() == name_; }
+
+  private:
+    std::string name_;
+};
+
+// Ignores attributes whose value is "secret", so that the two sides can disagree about a pair.
+class IgnoreSecret : public Ignore {
+  public:
+    bool isIgnored(const Data*, const AttributeData* attribute) const override {
+        return attribute->getData() == "secret";
+    }
+    bool isIgnored(const Data*) const override { return false; }
+};
 
 struct Shape {
     int depth;
@@ -27,6 +90,7 @@ struct Shape {
 
 const char* const kTexts[] = {"", "t", "u", "1.0", "a b"};
 const char* const kAttributeNames[] = {"id", "v", "w", "k"};
+const char* const kValues[] = {"0", "1", "secret"};
 
 std::string pick(std::mt19937& random, const std::vector<std::string>& from) {
     return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
@@ -42,7 +106,7 @@ void grow(Data* element, std::mt19937& random, const Shape& shape, int depth) {
     for (int i = 0; i < attributes; ++i) {
         const std::string name = shape.maxAttributes > 4 ? "a" + std::to_string(upTo(random, 40))
                                                          : kAttributeNames[upTo(random, 3)];
-        const std::string value = std::to_string(upTo(random, 2));
+        const std::string value = kValues[upTo(random, 2)];
         if (shape.duplicateAttributes) {
             element->getAttributes().push_back(new AttributeData(name, value));
         } else {
@@ -171,7 +235,7 @@ class Reference {
 
     bool elementIgnored(const Data* element) const {
         for (const Ignore* rule : rules_) {
-            if (rule->isIgnored(element)) {
+            if (rule != nullptr && rule->isIgnored(element)) {
                 return true;
             }
         }
@@ -179,7 +243,7 @@ class Reference {
     }
     bool attributeIgnored(const Data* element, const AttributeData* attribute) const {
         for (const Ignore* rule : rules_) {
-            if (rule->isIgnored(element, attribute)) {
+            if (rule != nullptr && rule->isIgnored(element, attribute)) {
                 return true;
             }
         }
@@ -213,7 +277,7 @@ void mutate(Data* root, std::mt19937& random, const Shape& shape) {
         case 1:
             if (!attributes.empty()) {
                 attributes[static_cast<std::size_t>(upTo(random, 100)) % attributes.size()]
-                    ->setData(std::to_string(upTo(random, 2)));
+                    ->setData(kValues[upTo(random, 2)]);
             }
             break;
         case 2:
@@ -262,9 +326,11 @@ TEST(CompareProperty, IndexedPairingMatchesQuadraticPairing) {
     const Shape wide{2, 48, 40, {"a", "b", "c"}, true};
     const Shape narrow{4, 6, 3, {"a", "b"}, true};
     const IgnoreElement skipC("c");
-    const VelXmlN::Comparing::AttributeExistence ignoreA7("a", "a7");
-    const VelXmlN::Comparing::AttributeExistence ignoreV("b", "v");
-    const std::vector<Rules> ruleSets{{}, {&skipC}, {&ignoreA7, &ignoreV}, {&ignoreV, &skipC}};
+    const AttributeExistence ignoreA7("a", "a7");
+    const AttributeExistence ignoreV("b", "v");
+    const IgnoreSecret secret;  // ignored on one side of a pair only
+    const std::vector<Rules> ruleSets{
+        {}, {&skipC}, {&ignoreA7, &ignoreV}, {&ignoreV, &skipC}, {nullptr, &secret}};
     for (int round = 0; round < 300; ++round) {
         const Shape& shape = round % 2 == 0 ? wide : narrow;
         Data a("root");
@@ -292,4 +358,42 @@ TEST(CompareProperty, IndexedPairingMatchesQuadraticPairing) {
             }
         }
     }
+}
+
+TEST(Compare, NullSidesTheIgnoredTopAndFixedRecordValues) {
+    Data a("a");
+    EXPECT_EQ(differences(nullptr, nullptr),
+              (std::vector<Record>{record(nullptr, nullptr, DifferentItem::MissingElement)}));
+    EXPECT_EQ(differences(nullptr, &a),
+              (std::vector<Record>{record(nullptr, &a, DifferentItem::MissingElement)}));
+    EXPECT_FALSE(Compare::areEqual(&a, nullptr));
+    EXPECT_FALSE(Compare::areEquallyStructured(nullptr, &a));
+    EXPECT_EQ(Probe::first(&a, nullptr, true), DifferentItem::MissingElement);
+    // Only side A of the compared pair is asked whether it is ignored (below the top the two
+    // sides of a pair share their name, so only the top can show this).
+    const IgnoreElement skip("a");
+    Data other("r");
+    a.createChild("x");
+    EXPECT_TRUE(differences(&a, &other, {&skip}).empty());
+    EXPECT_EQ(differences(&other, &a, {&skip}),
+              (std::vector<Record>{record(&other, &a, DifferentItem::ChildCount)}));
+    // The record values are part of the interface: callers store and compare them as numbers.
+    EXPECT_EQ((std::vector<int>{DifferentItem::NoDifference, DifferentItem::ChildCount,
+                                DifferentItem::AttributeCount, DifferentItem::MissingChild,
+                                DifferentItem::MissingAttribute, DifferentItem::AttributeValue,
+                                DifferentItem::Content, DifferentItem::MissingElement}),
+              (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(sizeof(Difference), 4u);
+}
+
+TEST(AttributeExistence, MatchesItsElementAndAttributeNamesExactlyAndNoElement) {
+    Data element("a"), other("A");
+    element.setAttribute("id", std::string("1"));
+    element.setAttribute("ID", std::string("1"));
+    other.setAttribute("id", std::string("1"));
+    const AttributeExistence rule("a", "id");
+    EXPECT_TRUE(rule.isIgnored(&element, element.findAttribute("id")));
+    EXPECT_FALSE(rule.isIgnored(&element, element.findAttribute("ID")));
+    EXPECT_FALSE(rule.isIgnored(&other, other.findAttribute("id")));
+    EXPECT_FALSE(rule.isIgnored(&element));
 }

@@ -54,14 +54,6 @@ TEST(ExchangeXml, OpenCloseAndFlushWorkOnTheCurrentNode) {
     EXPECT_TRUE(child->getAttributes().empty());
 }
 
-TEST(ExchangeXml, SetTreeHandsTheOldDocumentBack) {
-    Exchange exchange("one");
-    Tree* old = exchange.getTree();
-    exchange.setTree(new Tree("two"));
-    EXPECT_EQ(exchange.getTree()->getName(), "two");
-    delete old;
-}
-
 TEST(ExchangeXml, CopiesOwnTheirOwnDocument) {
     Exchange original("doc");
     original.getTree()->setEncodeSkip(VelXmlN::EncodeSkipQuote);

@@ -14,7 +14,6 @@ using kasxmln::CXMLException;
 using testsupport::CodePageScope;
 using testsupport::visible;
 using VelXmlN::Data;
-using VelXmlN::EncodeSkip;
 using VelXmlN::Tree;
 using VelXmlN::XmlNode;
 
@@ -42,118 +41,33 @@ Data* single(Tree& tree) {
 
 }  // namespace
 
-TEST(Writer, IndentsOneTabPerLevelWithCrLfAndClosesChildlessElements) {
+// The layout, escaping, encode skips, code pages and most failures are held to the node
+// document's own writing by WriterEquivalenceTest; here one document shows the layout, and the
+// refusals that random trees do not reach are checked with their messages.
+TEST(Writer, IndentsOneTabPerLevelWithCrLfAndWritesEmptyValuedAttributesLast) {
     Tree tree("r");
     Data* a = tree.getRoot()->createChild("a");
     a->setAttribute("x", std::string("1"));
+    a->setAttribute("e", std::string(""));
+    a->setAttribute("y", std::string("&"));
     tree.getRoot()->createChild("b")->createChild("c");
-    tree.getRoot()->createChild("d")->createChild("e")->createChild("f");
-    EXPECT_EQ(visible(written(tree)),
-              visible(kPrologue +
-                      "<r>\r\n\t<a x=\"1\"/>\r\n\t<b>\r\n\t\t<c/>\r\n\t</b>\r\n\t<d>\r\n\t\t<e>\r\n"
-                      "\t\t\t<f/>\r\n\t\t</e>\r\n\t</d>\r\n</r>\r\n"));
-    EXPECT_EQ(written(Tree("only")), kPrologue + "<only/>\r\n");
-    EXPECT_EQ(written(Tree()), "") << "no root, nothing";
-}
-
-TEST(Writer, EmptyValuedAttributesComeLastBelowTheRootAndVanishAtTheRoot) {
-    Tree tree;
-    Data* e = single(tree);
-    for (Data* element : {tree.getRoot(), e}) {
-        element->setAttribute("a", std::string("1"));
-        element->setAttribute("b", std::string(""));
-        element->setAttribute("c", std::string("3"));
-    }
-    EXPECT_EQ(
-        visible(written(tree)),
-        visible(kPrologue + "<r a=\"1\" c=\"3\">\r\n\t<e a=\"1\" c=\"3\" b=\"\"/>\r\n</r>\r\n"));
-}
-
-TEST(Writer, EscapesNamesValuesAndTextsInLowerCaseHex) {
-    Tree tree;
-    Data* e = single(tree);
-    e->setAttribute("v", std::string("x<y & 'z' \"q\" >"));
-    e->setAttribute("w", std::string("tab\tlf\ncr\r"));
-    e->setDataPlain("a<b>&'\"");
-    EXPECT_EQ(visible(written(tree)),
-              visible(kPrologue +
-                      "<r>\r\n\t<e v=\"x&#x3c;y &#x26; &#x27;z&#x27; &#x22;q&#x22; &#x3e;\" "
-                      "w=\"tab\tlf\ncr\r\">a&#x3c;b&#x3e;&#x26;&#x27;&#x22;</e>\r\n</r>\r\n"));
-}
-
-TEST(Writer, ValueComesFirstAndLineBreaksStopAtTheFirstText) {
-    Tree tree("r");
     Data* v = tree.getRoot()->createChild("v");
     v->setDataPlain("val");
     v->createChild("k")->createChild("deep");
-    Data* m = tree.getRoot()->createChild("m");
-    m->createChild("b");
-    m->createChild("")->setDataPlain(" t ");
-    m->createChild("c")->createChild("inner");
     EXPECT_EQ(visible(written(tree)),
               visible(kPrologue +
-                      "<r>\r\n\t<v>val<k>\r\n\t\t\t<deep/>\r\n\t\t</k></v>\r\n\t<m>\r\n\t\t<b/> t "
-                      "<c>\r\n\t\t\t<inner/>\r\n\t\t</c></m>\r\n</r>\r\n"))
-        << "the flag belongs to one element: children of <k> and <c> are laid out again";
-}
-
-TEST(Writer, EncodeSkipLeavesItsCharactersInTextsBelowTheRoot) {
-    const auto textOf = [](EncodeSkip skip) {
-        Tree tree;
-        tree.setEncodeSkip(skip);
-        tree.getRoot();
-        single(tree)->setDataPlain("a&amp;b 'q' \"d\" <x>");
-        tree.getRoot()->setDataPlain("&'\"");  // the root's own text is always escaped
-        tree.getRoot()->getChildren()[0]->setAttribute("v", std::string("&'\""));
-        const std::string all = written(tree);
-        return all.substr(kPrologue.size());
-    };
-    EXPECT_EQ(textOf(VelXmlN::EncodeSkipNone),
-              "<r>&#x26;&#x27;&#x22;<e v=\"&#x26;&#x27;&#x22;\">a&#x26;amp;b &#x27;q&#x27; "
-              "&#x22;d&#x22; &#x3c;x&#x3e;</e></r>\r\n");
-    EXPECT_EQ(textOf(static_cast<EncodeSkip>(7)),
-              "<r>&#x26;&#x27;&#x22;<e v=\"&#x26;&#x27;&#x22;\">a&amp;b 'q' \"d\" "
-              "&#x3c;x&#x3e;</e></r>\r\n");
-    EXPECT_EQ(textOf(VelXmlN::EncodeSkipAmpersand),
-              "<r>&#x26;&#x27;&#x22;<e v=\"&#x26;&#x27;&#x22;\">a&amp;b &#x27;q&#x27; "
-              "&#x22;d&#x22; &#x3c;x&#x3e;</e></r>\r\n");
-    EXPECT_EQ(textOf(static_cast<EncodeSkip>(6)),
-              "<r>&#x26;&#x27;&#x22;<e v=\"&#x26;&#x27;&#x22;\">a&#x26;amp;b 'q' \"d\" "
-              "&#x3c;x&#x3e;</e></r>\r\n");
-}
-
-TEST(Writer, NarrowTextIsWrittenAsUtf8InEitherCodePage) {
-    Tree tree;
-    Data* e = single(tree);
-    {
-        CodePageScope scope(VelXmlN::NarrowCodePage::Windows1252);
-        e->setAttribute("v", std::string("\xE4\x80"));
-        EXPECT_EQ(visible(written(tree)),
-                  visible(kPrologue + "<r>\r\n\t<e v=\"\xC3\xA4\xE2\x82\xAC\"/>\r\n</r>\r\n"));
-    }
-    {
-        CodePageScope scope(VelXmlN::NarrowCodePage::Utf8);
-        e->setAttribute("v", std::string("\xC3\xA4\xFF"));
-        e->setName("\xC3\xA4");
-        EXPECT_EQ(
-            visible(written(tree)),
-            visible(kPrologue + "<r>\r\n\t<\xC3\xA4 v=\"\xC3\xA4\xEF\xBF\xBD\"/>\r\n</r>\r\n"));
-    }
+                      "<r>\r\n\t<a x=\"1\" y=\"&#x26;\" e=\"\"/>\r\n\t<b>\r\n\t\t<c/>\r\n\t</b>\r\n"
+                      "\t<v>val<k>\r\n\t\t\t<deep/>\r\n\t\t</k></v>\r\n</r>\r\n"));
+    EXPECT_EQ(written(Tree()), "") << "no root, nothing";
 }
 
 TEST(Writer, InvalidNamesThrowAfterWhatCameBefore) {
     Tree tree;
     Data* e = single(tree);
-    e->setName("1a");
-    EXPECT_EQ(visible(writtenUntilFailure(tree)), visible(kPrologue + "<r>\r\n\t"));
-    EXPECT_XML_THROW(written(tree), CXMLException::kNameError, 6, "1a");
-
-    e->setName("e");
     e->setAttribute("a", std::string("1"));
     e->setAttribute("bad name", std::string("2"));
     EXPECT_EQ(visible(writtenUntilFailure(tree)), visible(kPrologue + "<r>\r\n\t<e a=\"1\""));
     EXPECT_XML_THROW(written(tree), CXMLException::kNameError, 6, "bad name");
-
     Tree badRoot("");
     EXPECT_XML_THROW(written(badRoot), CXMLException::kNameError, 6, "");
 }
@@ -170,55 +84,38 @@ TEST(Writer, NamesWithBytesTheCodePageDoesNotDefineThrow) {
         EXPECT_XML_THROW(written(tree), CXMLException::kNameError, 6, "\xC3\xA4\xFF");
         e->removeAttribute("\xC3\xA4\xFF");
         e->removeAttribute("\xC3\xA4\xFE");
-        e->setAttribute("\xC3\xA4\xEF\xBF\xBD", std::string("1"));
-        EXPECT_EQ(visible(written(tree)),
-                  visible(kPrologue + "<r>\r\n\t<e \xC3\xA4\xEF\xBF\xBD=\"1\"/>\r\n</r>\r\n"));
         e->setName("e\xC3");
         EXPECT_XML_THROW(written(tree), CXMLException::kNameError, 6, "e\xC3");
     }
-    {
-        CodePageScope scope(VelXmlN::NarrowCodePage::Windows1252);
-        e->setName("e\x81");
-        EXPECT_XML_THROW(written(tree), CXMLException::kNameError, 6, "e\x81");
-    }
+    CodePageScope scope(VelXmlN::NarrowCodePage::Windows1252);
+    e->setName("e\x81");
+    EXPECT_XML_THROW(written(tree), CXMLException::kNameError, 6, "e\x81");
 }
 
-TEST(Writer, ControlCharactersAndZeroBytesThrow) {
+TEST(Writer, CharactersNoXmlDocumentCanHoldThrowWithWhereTheyStand) {
     Tree tree;
     Data* e = single(tree);
-    e->setAttribute("v", std::string("a\x01z"));
-    EXPECT_XML_THROW(written(tree), CXMLException::kCharacterError, 10, "a\x01z");
+    const auto message = [&tree] {
+        std::ostringstream out;
+        try {
+            tree.putToStream(out);
+        } catch (const CXMLException& error) {
+            EXPECT_EQ(error.GetCode(), CXMLException::kCharacterError);
+            return error.what() + std::string(out.str().empty() ? "" : " after output");
+        }
+        return std::string("no exception");
+    };
+    // The two non-characters at the end of the basic plane.
+    e->setAttribute("v", std::string("\xC3\xA4\xEF\xBF\xBE"));
+    EXPECT_EQ(message(),
+              "character U+FFFE at byte 2 cannot be written as XML: "
+              "'\xC3\xA4\xEF\xBF\xBE' after output");
     e->setAttribute("v", std::string("fine"));
-    e->setDataPlain("x\x1Fy");
-    EXPECT_XML_THROW(written(tree), CXMLException::kCharacterError, 10, "x\x1Fy");
-
-    // The two non-characters at the end of the basic plane: no XML document can hold them.
     e->setDataPlain("x\xEF\xBF\xBF");
     EXPECT_XML_THROW(written(tree), CXMLException::kCharacterError, 10, "x\xEF\xBF\xBF");
-    e->setDataPlain("ok");
-    e->setAttribute("v", std::string("\xC3\xA4\xEF\xBF\xBE"));
-    try {
-        written(tree);
-        ADD_FAILURE() << "no exception";
-    } catch (const CXMLException& error) {
-        EXPECT_STREQ(error.what(),
-                     "character U+FFFE at byte 2 cannot be written as XML: "
-                     "'\xC3\xA4\xEF\xBF\xBE'");
-    }
-    e->setAttribute("v", std::string("fine"));
-
     // A zero byte cannot pass through the node library's strings: refused before writing.
     e->setDataPlain(std::string("a\0b", 3));
-    std::ostringstream out;
-    try {
-        tree.putToStream(out);
-        ADD_FAILURE() << "no exception";
-    } catch (const CXMLException& error) {
-        EXPECT_EQ(error.GetCode(), CXMLException::kCharacterError);
-        EXPECT_STREQ(error.what(),
-                     "control character U+0000 at byte 1 cannot be written as XML: 'a\\x00b'");
-    }
-    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(message(), "control character U+0000 at byte 1 cannot be written as XML: 'a\\x00b'");
 }
 
 namespace {

@@ -24,17 +24,6 @@ std::string childNames(const Data& element) {
 
 }  // namespace
 
-TEST(Data, DefaultsAndConstructors) {
-    Data parent("p");
-    EXPECT_TRUE(Data().getEntityFlag());
-    const AttributeData attribute("k", "v");
-    EXPECT_TRUE(attribute.getEntityFlag());
-    EXPECT_STREQ(attribute.getChar(), "v");
-    Data linked("c", &parent);
-    EXPECT_EQ(linked.getParent(), &parent);
-    EXPECT_TRUE(parent.getChildren().empty()) << "the constructor must not link into the parent";
-}
-
 TEST(Data, SetDataTrimsSpacesOnly) {
     Data e;
     e.setData(std::string("  a b  "));
@@ -64,6 +53,9 @@ TEST(Data, AnyBytesAreStoredUnchanged) {
 
 TEST(Data, ChildListOperations) {
     Data root("r");
+    Data linked("c", &root);
+    EXPECT_EQ(linked.getParent(), &root);
+    EXPECT_TRUE(root.getChildren().empty()) << "the constructor must not link into the parent";
     Data* a = root.createChild("a");
     Data* b = root.addChild(new Data("b"));
     Data* c = root.addChild(std::make_unique<Data>("c"));
@@ -89,6 +81,15 @@ TEST(Data, ChildListOperations) {
     EXPECT_TRUE(root.childExist(c));
     root.removeChild(&loose);  // absent: nothing happens
     EXPECT_EQ(childNames(root), "faxcy");
+
+    // flush drops children and attributes and keeps the element's own fields.
+    root.setDataPlain("text");
+    root.setSelect(true);
+    root.setAttribute("a", 1);
+    c->createChild("d");
+    root.flush();
+    EXPECT_TRUE(root.getChildren().empty() && root.getAttributes().empty());
+    EXPECT_TRUE(root.getName() == "r" && root.getData() == "text" && root.getSelect());
 }
 
 TEST(Data, OpenChildAndRemoveByName) {
@@ -111,6 +112,8 @@ TEST(Data, OpenChildAndRemoveByName) {
 
 TEST(Data, AttributeListOperations) {
     Data e;
+    EXPECT_TRUE(e.getEntityFlag());
+    EXPECT_TRUE(AttributeData("k", "v").getEntityFlag());
     e.setAttribute("k", std::string("v1"), true);
     e.setAttribute("m", std::string("v2"), true);
     AttributeData* k = e.findAttribute("k");
@@ -131,20 +134,6 @@ TEST(Data, AttributeListOperations) {
     EXPECT_EQ(e.findAttribute("k")->getData(), "second");
     EXPECT_FALSE(e.removeAttribute("absent"));
     EXPECT_EQ(e.findAttribute("K"), nullptr) << "names are case-sensitive";
-}
-
-TEST(Data, FlushKeepsOwnFields) {
-    Data e("e");
-    e.setDataPlain("text");
-    e.setSelect(true);
-    e.createChild("c")->createChild("d");
-    e.setAttribute("a", 1);
-    e.flush();
-    EXPECT_TRUE(e.getChildren().empty());
-    EXPECT_TRUE(e.getAttributes().empty());
-    EXPECT_EQ(e.getName(), "e");
-    EXPECT_EQ(e.getData(), "text");
-    EXPECT_TRUE(e.getSelect());
 }
 
 TEST(FindTree, DirectChildrenFirstThenSubtreesOneAfterAnother) {

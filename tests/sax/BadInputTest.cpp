@@ -88,8 +88,8 @@ TYPED_TEST_SUITE(BadInputs, testsupport::Scanners);
 
 TYPED_TEST(BadInputs, AreRecordedAndLeaveTheScannerUsable) {
     constexpr bool sax2 = std::is_same_v<TypeParam, VelXmlN::Sax2Interface>;
-    testsupport::ScanFolder folder;
-    const std::string file = folder.path("input.xml");
+    testsupport::ScratchFolder folder;
+    const std::string file = folder / "input.xml";
     TypeParam scanner(file);
     std::size_t exceptions = 0;
     for (const BadInput& input : badInputs()) {

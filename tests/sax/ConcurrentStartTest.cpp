@@ -16,7 +16,7 @@ TEST(ConcurrentStart, TwoThreadsMakeTheFirstScansAtOnce) {
     // The statement of a thread-safe death test runs in a new process that runs this test alone
     // from its start, so the parser library has never been started there.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    testsupport::ScanFolder folder;
+    testsupport::ScratchFolder folder;
     const std::string file = folder.write("doc.xml", "<root><item a=\"1\"/><item/></root>");
     const Maps expected{{{"a", "1"}}, {}};
     auto scan = [](std::atomic<int>& waiting, auto scanner, Maps& found) {
@@ -37,7 +37,7 @@ TEST(ConcurrentStart, TwoThreadsMakeTheFirstScansAtOnce) {
                                   std::ref(second));
                 xerces.join();
                 nodes.join();
-                std::filesystem::remove_all(folder.folder());
+                std::filesystem::remove_all(folder.path());
                 std::exit(first == expected && second == expected ? 0 : 1);
             },
             ::testing::ExitedWithCode(0), "");

@@ -18,8 +18,8 @@ class NeverRead : public ::testing::Test {};
 TYPED_TEST_SUITE(NeverRead, testsupport::Scanners);
 
 TYPED_TEST(NeverRead, NothingADocumentNamesIsOpenedOrFetched) {
-    testsupport::ScanFolder folder;
-    testsupport::ScanFolder secrets;
+    testsupport::ScratchFolder folder;
+    testsupport::ScratchFolder secrets;
     // Each would add an attribute "leaked" to every item if it were read.
     const std::string leak = "<!ATTLIST item leaked CDATA \"yes\">";
     secrets.write("secret.dtd", leak);
@@ -27,8 +27,8 @@ TYPED_TEST(NeverRead, NothingADocumentNamesIsOpenedOrFetched) {
     secrets.write("text.ent", "<item leaked=\"yes\"/>");
     secrets.write("schema.xsd", "<xs:schema/>");
     const Listener network;
-    const FolderWatch watch(secrets.folder());
-    const std::string document = substitute(kNaming, "{secrets}", secrets.folder());
+    const FolderWatch watch(secrets.path());
+    const std::string document = substitute(kNaming, "{secrets}", secrets.path());
 
     TypeParam scanner(folder.write("doc.xml", substitute(document, "{net}", network.url())));
     EXPECT_EQ(scanner.getAttributes("root/item"), (Maps{{{"a", "1"}}}));

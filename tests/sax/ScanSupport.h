@@ -1,5 +1,4 @@
-// Helpers of the scanner tests: a fresh temporary folder to write documents in, and the result
-// type of a scan.
+// Helpers of the scanner tests: the result type of a scan and the two scanners.
 #ifndef VELXMLN_TESTS_SAX_SCANSUPPORT_H
 #define VELXMLN_TESTS_SAX_SCANSUPPORT_H
 
@@ -17,18 +16,6 @@ namespace testsupport {
 
 using Maps = std::vector<std::map<std::string, std::string>>;
 using Scanners = ::testing::Types<VelXmlN::Sax2Interface, VelXmlN::SaxInterface>;
-
-class ScanFolder : public ScratchFolder {
-  public:
-    std::string folder() const { return ScratchFolder::path(); }
-    std::string path(const std::string& name) const { return *this / name; }
-
-    /// Writes `bytes` as the file `name` (replacing it) and returns its path.
-    std::string write(const std::string& name, const std::string& bytes) const {
-        testsupport::writeFile(path(name), bytes);
-        return path(name);
-    }
-};
 
 }  // namespace testsupport
 

@@ -83,7 +83,7 @@ class BothScanners : public ::testing::Test {};
 TYPED_TEST_SUITE(BothScanners, testsupport::Scanners);
 
 TYPED_TEST(BothScanners, CollectTheAttributesOfTheElementsAtThePath) {
-    testsupport::ScanFolder folder;
+    testsupport::ScratchFolder folder;
     for (const Case& test : cases()) {
         SCOPED_TRACE(test.what);
         TypeParam scanner(folder.write("doc.xml", test.document));
@@ -94,7 +94,7 @@ TYPED_TEST(BothScanners, CollectTheAttributesOfTheElementsAtThePath) {
 }
 
 TYPED_TEST(BothScanners, ConvertThroughTheNarrowCodePage) {
-    testsupport::ScanFolder folder;
+    testsupport::ScratchFolder folder;
     testsupport::CodePageScope windows(VelXmlN::NarrowCodePage::Windows1252);
     // U+0100 has no place in Windows-1252 and reads as "?"; the euro sign is byte 80.
     TypeParam scanner(folder.write(
@@ -103,9 +103,9 @@ TYPED_TEST(BothScanners, ConvertThroughTheNarrowCodePage) {
 }
 
 TYPED_TEST(BothScanners, CopiesAndMovesKeepTheFileAndTheMessages) {
-    testsupport::ScanFolder folder;
+    testsupport::ScratchFolder folder;
     const std::string file = folder.write("doc.xml", "<root a=\"1\"/>");
-    TypeParam failed(folder.path("missing.xml"));
+    TypeParam failed(folder / "missing.xml");
     failed.getAttributes("root");
     const std::vector<std::string> errors = failed.getErrorTexts();
     const std::vector<std::string> exceptions = failed.getExceptions();

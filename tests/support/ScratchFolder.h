@@ -38,6 +38,8 @@ class ScratchFolder {
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
     std::string operator/(const std::string& name) const { return file(name); }
+    /// Writes `bytes` as the file `name` in the folder (replacing it) and returns its path.
+    std::string write(const std::string& name, const std::string& bytes) const;
 
   private:
     std::string path_;
@@ -45,6 +47,11 @@ class ScratchFolder {
 
 inline void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios_base::binary) << bytes;
+}
+
+inline std::string ScratchFolder::write(const std::string& name, const std::string& bytes) const {
+    writeFile(file(name), bytes);
+    return file(name);
 }
 
 inline std::optional<std::string> readFile(const std::string& path) {
@@ -55,28 +62,16 @@ inline std::optional<std::string> readFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Names in `folder` that begin with `prefix`, sorted.
-inline std::vector<std::string> namesStartingWith(const std::string& folder,
-                                                  const std::string& prefix) {
+// The temporary files that writes left in `folder` (".<name>.velxmln-<random>"), sorted.
+inline std::vector<std::string> temporaryFilesIn(const std::string& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         const std::string name = entry.path().filename().string();
-        if (name.compare(0, prefix.size(), prefix) == 0) {
+        if (name[0] == '.' && name.find(".velxmln-") != std::string::npos) {
             names.push_back(name);
         }
     }
     std::sort(names.begin(), names.end());
-    return names;
-}
-
-// The temporary files that writes left in `folder` (".<name>.velxmln-<random>"), sorted.
-inline std::vector<std::string> temporaryFilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const std::string& name : namesStartingWith(folder, ".")) {
-        if (name.find(".velxmln-") != std::string::npos) {
-            names.push_back(name);
-        }
-    }
     return names;
 }
 
@@ -91,26 +86,6 @@ inline int inChild(const std::function<int()>& body) {
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-
-// Sets an environment variable for one scope and restores the old state after it.
-class ScopedEnvironment {
-  public:
-    ScopedEnvironment(const char* name, const char* value) : name_(name) {
-        if (const char* old = getenv(name)) {
-            old_ = old;
-        }
-        value != nullptr ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedEnvironment() {
-        old_ ? setenv(name_.c_str(), old_->c_str(), 1) : unsetenv(name_.c_str());
-    }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-  private:
-    std::string name_;
-    std::optional<std::string> old_;
-};
 
 }  // namespace testsupport
 
