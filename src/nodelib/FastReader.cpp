@@ -1,6 +1,7 @@
 #include "nodelib/FastReader.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cstring>
 #include <unordered_set>
 #include <utility>
@@ -65,6 +66,43 @@ inline bool has(char c, Byte bit) {
 
 inline bool isSpace(char c) {
     return has(c, kSpace);
+}
+
+// How many bytes from `p` to `end` are `c`.
+std::size_t countEqual(const char* p, const char* end, char c) {
+    std::size_t count = 0;
+#ifdef VELXMLN_FAST_READER_SSE2
+    const __m128i wanted = _mm_set1_epi8(c);
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        count +=
+            std::bitset<16>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted))))
+                .count();
+    }
+#endif
+    for (; p < end; ++p) {
+        count += *p == c ? 1 : 0;
+    }
+    return count;
+}
+
+// How many bytes from `p` to `end` continue a UTF-8 sequence (0x80 to 0xBF).
+std::size_t countContinuations(const char* p, const char* end) {
+    std::size_t count = 0;
+#ifdef VELXMLN_FAST_READER_SSE2
+    // As signed bytes, 0x80 to 0xBF are exactly those below -64.
+    const __m128i bound = _mm_set1_epi8(-64);
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        count +=
+            std::bitset<16>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(bytes, bound))))
+                .count();
+    }
+#endif
+    for (; p < end; ++p) {
+        count += (static_cast<Byte>(*p) & 0xC0) == 0x80 ? 1 : 0;
+    }
+    return count;
 }
 
 bool isNameStartCode(std::uint32_t c) {
@@ -374,8 +412,44 @@ class FastReader::Engine {
         windowBase_ += static_cast<std::uint64_t>(to - from);
     }
 
+    // The line and column after the bytes from `from` to `to`, counted from those before them:
+    // text without a carriage return, the common case, is counted by bulk counts of line feeds
+    // and of UTF-8 continuation bytes; the rest byte by byte.
     void countLines(const char* from, const char* to, std::uint64_t& line, std::uint64_t& column,
                     bool& afterCr) const {
+        if (bom_ && offsetOf(from) < 3) {
+            // The byte order mark's bytes are no characters.
+            const auto markLeft = static_cast<std::ptrdiff_t>(3 - offsetOf(from));
+            const char* markEnd = to - from < markLeft ? to : from + markLeft;
+            countEachByte(from, markEnd, line, column, afterCr);
+            from = markEnd;
+        }
+        if (from == to) {
+            return;
+        }
+        const auto size = static_cast<std::size_t>(to - from);
+        if (std::memchr(from, '\r', size) != nullptr) {
+            countEachByte(from, to, line, column, afterCr);
+            return;
+        }
+        const std::size_t feeds = countEqual(from, to, '\n');
+        if (feeds == 0) {
+            column += size - countContinuations(from, to);
+        } else {
+            // A line feed right after a carriage return ends the same line.
+            line += feeds - (afterCr && *from == '\n' ? 1 : 0);
+            const char* lastFeed = to - 1;
+            while (*lastFeed != '\n') {
+                --lastFeed;
+            }
+            const char* rest = lastFeed + 1;
+            column = 1 + static_cast<std::size_t>(to - rest) - countContinuations(rest, to);
+        }
+        afterCr = false;
+    }
+
+    void countEachByte(const char* from, const char* to, std::uint64_t& line, std::uint64_t& column,
+                       bool& afterCr) const {
         const std::uint64_t base = offsetOf(from);
         const char* p = from;
         for (; p < to; ++p) {
