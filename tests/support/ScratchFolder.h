@@ -4,27 +4,48 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace testsupport {
 
+// The separator of the host's paths: the tests build names the way a program on that host would.
+#ifdef _WIN32
+inline constexpr char kSeparator = '\\';
+#else
+inline constexpr char kSeparator = '/';
+#endif
+
 class ScratchFolder {
   public:
-    explicit ScratchFolder(const std::string& base = std::filesystem::temp_directory_path()) {
-        std::string pattern = base + "/velxmln-test-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot make a scratch folder in " + base);
+    explicit ScratchFolder(const std::string& base = defaultBase()) {
+        // A random name, created exclusively: create_directory reports a folder that already
+        // existed, and a taken name is simply passed over.
+        std::random_device seed;
+        std::mt19937_64 random(seed());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string candidate = base + kSeparator + "velxmln-test-" + std::to_string(random());
+            std::error_code failed;
+            if (std::filesystem::create_directory(candidate, failed)) {
+                path_ = candidate;
+                return;
+            }
+            if (failed && failed != std::errc::file_exists) {
+                break;
+            }
         }
-        path_ = pattern;
+        throw std::runtime_error("cannot make a scratch folder in " + base);
     }
     ~ScratchFolder() {
         std::error_code ignored;
@@ -34,10 +55,18 @@ class ScratchFolder {
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    std::string file(const std::string& name) const { return path_ + kSeparator + name; }
     std::string operator/(const std::string& name) const { return file(name); }
 
   private:
+    static std::string defaultBase() {
+        std::string base = std::filesystem::temp_directory_path().string();
+        while (base.size() > 1 && (base.back() == '/' || base.back() == '\\')) {
+            base.pop_back();
+        }
+        return base;
+    }
+
     std::string path_;
 };
 
@@ -70,6 +99,11 @@ inline std::vector<std::string> namesStartingWith(const std::string& folder,
 // A writable folder on another file system than `path` (/dev/shm where it is a separate tmpfs), to
 // test moves that cannot be a rename; nothing when the machine has none.
 inline std::optional<std::string> folderOnOtherFileSystem(const std::string& path) {
+#ifdef _WIN32
+    // Another volume would be another drive letter, which a test machine need not have.
+    (void)path;
+    return std::nullopt;
+#else
     struct stat here {};
     struct stat there {};
     const char* candidate = "/dev/shm";
@@ -78,6 +112,7 @@ inline std::optional<std::string> folderOnOtherFileSystem(const std::string& pat
         return std::nullopt;
     }
     return std::string(candidate);
+#endif
 }
 
 // Sets an environment variable for one scope and restores the old state after it.
@@ -87,15 +122,22 @@ class ScopedEnvironment {
         if (const char* old = getenv(name)) {
             old_ = old;
         }
-        value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+        set(name, value);
     }
-    ~ScopedEnvironment() {
-        old_ ? setenv(name_.c_str(), old_->c_str(), 1) : unsetenv(name_.c_str());
-    }
+    ~ScopedEnvironment() { set(name_.c_str(), old_ ? old_->c_str() : nullptr); }
     ScopedEnvironment(const ScopedEnvironment&) = delete;
     ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
   private:
+    static void set(const char* name, const char* value) {
+#ifdef _WIN32
+        // An empty value removes the variable on Windows, which has no empty variables.
+        _putenv_s(name, value != nullptr ? value : "");
+#else
+        value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+#endif
+    }
+
     std::string name_;
     std::optional<std::string> old_;
 };
