@@ -6,8 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
+#include <filesystem>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -21,7 +20,7 @@ namespace {
 class AtomicFile : public ::testing::Test {
   protected:
     AtomicFile() : tmp(scratch / "tmp"), target(scratch / "doc.xml") {
-        mkdir(tmp.c_str(), 0777);
+        std::filesystem::create_directory(tmp);
         writeFile(target, "old");
     }
 

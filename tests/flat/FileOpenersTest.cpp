@@ -5,11 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
+
+#include <filesystem>
 
 #include <cerrno>
 #include <cstring>
@@ -34,8 +38,8 @@ const std::ios_base::openmode kWrite = std::ios_base::out | std::ios_base::binar
 class FileOpeners : public ::testing::Test {
   protected:
     FileOpeners() : tmp(scratch / "tmp"), out(scratch / "out"), target(out + "/doc.xml") {
-        mkdir(tmp.c_str(), 0777);
-        mkdir(out.c_str(), 0777);
+        std::filesystem::create_directory(tmp);
+        std::filesystem::create_directory(out);
         writeFile(target, "old");
     }
 
@@ -52,6 +56,7 @@ class FileOpeners : public ::testing::Test {
     testsupport::ScopedEnvironment tmpdir{"TMPDIR", tmp.c_str()};
 };
 
+#ifndef _WIN32
 // Runs `body` in a child process whose files may not grow past 64 KiB, as on a full disk, and
 // returns its exit status.
 int withFullDisk(const std::function<int()>& body) {
@@ -65,6 +70,7 @@ int withFullDisk(const std::function<int()>& body) {
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+#endif
 
 }  // namespace
 
@@ -130,6 +136,10 @@ TEST_F(FileOpeners, AbandonedWriteLeavesTheTargetUntouched) {
 }
 
 TEST_F(FileOpeners, FullFileSystemLeavesTheTargetExactlyAsItWas) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a full disk is simulated with a file size limit (setrlimit) in a child "
+                    "process (fork), which Windows lacks";
+#else
     EXPECT_EQ(withFullDisk([this] {
                   TempFileWriter writer(target, kWrite);
                   const std::string block(4096, 'n');
@@ -152,6 +162,7 @@ TEST_F(FileOpeners, FullFileSystemLeavesTheTargetExactlyAsItWas) {
               0);
     EXPECT_EQ(readFile(target), big);
     EXPECT_EQ(leftovers(), Names{});
+#endif
 }
 
 TEST_F(FileOpeners, TargetThatCannotBeReplacedStaysAsItIs) {

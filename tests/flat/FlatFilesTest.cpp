@@ -8,11 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <filesystem>
@@ -37,8 +39,8 @@ const std::string kHeader = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
 class FlatFiles : public ::testing::Test {
   protected:
     FlatFiles() : tmp(scratch / "tmp"), out(scratch / "out"), target(out + "/doc.xml") {
-        mkdir(tmp.c_str(), 0777);
-        mkdir(out.c_str(), 0777);
+        std::filesystem::create_directory(tmp);
+        std::filesystem::create_directory(out);
         VELXMLN_Stop();
         VELXMLN_Open("doc");
         VELXMLN_SetAttributeInt("n", 1);
@@ -78,6 +80,7 @@ class FlatFiles : public ::testing::Test {
     int tree = -1;
 };
 
+#ifndef _WIN32
 // Runs `body` in a child process and returns its exit status (-1 when it did not exit).
 int inChild(const std::function<int()>& body) {
     const pid_t pid = fork();
@@ -88,6 +91,7 @@ int inChild(const std::function<int()>& body) {
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+#endif
 
 }  // namespace
 
@@ -122,6 +126,10 @@ TEST_F(FlatFiles, TargetsThatCannotBeWrittenStayAsTheyWere) {
 
 TEST_F(FlatFiles, ReadOnlyTargetIsNotReplaced) {
     chmod(target.c_str(), 0444);
+#ifdef _WIN32
+    // Windows keeps a read-only file from everyone, administrators included.
+    expectNoWrite(target, kOld);
+#else
     if (geteuid() != 0) {
         expectNoWrite(target, kOld);
         return;
@@ -144,6 +152,7 @@ TEST_F(FlatFiles, ReadOnlyTargetIsNotReplaced) {
               0);
     EXPECT_EQ(readFile(target), kOld);
     EXPECT_EQ(leftovers(), Names{});
+#endif
 }
 
 TEST_F(FlatFiles, DocumentThatCannotBeWrittenThrowsAndLeavesTheTarget) {
@@ -157,6 +166,10 @@ TEST_F(FlatFiles, DocumentThatCannotBeWrittenThrowsAndLeavesTheTarget) {
 }
 
 TEST_F(FlatFiles, FullFileSystemLeavesTheTargetAndWriteFileSaysSo) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a full disk is simulated with a file size limit (setrlimit) in a child "
+                    "process (fork), which Windows lacks";
+#else
     VELXMLN_SetText(std::string(200000, 'x').c_str());
     // A file size limit makes every write past it fail as on a full disk.
     EXPECT_EQ(inChild([this] {
@@ -169,9 +182,13 @@ TEST_F(FlatFiles, FullFileSystemLeavesTheTargetAndWriteFileSaysSo) {
               0);
     EXPECT_EQ(readFile(target), kOld);
     EXPECT_EQ(leftovers(), Names{});
+#endif
 }
 
 TEST_F(FlatFiles, KilledWriterLeavesTheOldOrTheWholeNewFile) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the writer is killed in a child process (fork, SIGKILL), which Windows lacks";
+#else
     const int big = VELXMLN_Get_Tree("FlatFiles killed");
     const int root = VELXMLN_Create_Root_Tag(big, "big");
     for (int i = 0; i < 15000; ++i) {
@@ -210,4 +227,5 @@ TEST_F(FlatFiles, KilledWriterLeavesTheOldOrTheWholeNewFile) {
             << "round " << round << ": a file of " << (now ? now->size() : 0) << " bytes";
     }
     VELXMLN_Delete_Tree(big);
+#endif
 }
