@@ -1,7 +1,21 @@
 # Installs the built library into a fresh prefix, then configures, builds and runs the consumer
 # project against it with find_package, and checks that pkg-config describes the same install.
+# In a cross build (TOOLCHAIN set) the consumer is built with the same toolchain and run with the
+# emulator (EMULATOR, "|"-separated), beside a copy of the DLL, where Windows looks for it.
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
+set(cross_options)
+set(emulator)
+if(TOOLCHAIN)
+  string(REPLACE "|" ";" prefix_path "${prefix}|${PREFIX_PATH}")
+  set(cross_options -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN})
+  string(REPLACE "|" ";" emulator "${EMULATOR}")
+else()
+  set(prefix_path ${prefix})
+endif()
+if(NOT CXX OR NOT TOOLCHAIN)
+  set(CXX c++)
+endif()
 
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -12,10 +26,15 @@ function(run)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -DCMAKE_PREFIX_PATH=${prefix}
-    -DCMAKE_BUILD_TYPE=Release)
+run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build "-DCMAKE_PREFIX_PATH=${prefix_path}"
+    -DCMAKE_BUILD_TYPE=Release ${cross_options})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
-run(${WORK_DIR}/build/consumer)
+file(GLOB dlls ${prefix}/bin/*.dll)
+if(dlls)
+  file(COPY ${dlls} DESTINATION ${WORK_DIR}/build)
+  file(COPY ${dlls} DESTINATION ${WORK_DIR})
+endif()
+run(${emulator} ${WORK_DIR}/build/consumer${EXE_SUFFIX})
 message(STATUS "${last_output}")
 
 find_program(PKG_CONFIG pkg-config)
@@ -27,8 +46,12 @@ if(PKG_CONFIG)
   run(${PKG_CONFIG} --cflags --libs velxmln)
   string(STRIP "${last_output}" flags)
   separate_arguments(flag_list UNIX_COMMAND "${flags}")
-  run(c++ -std=c++17 ${CONSUMER_DIR}/main.cpp ${flag_list} -Wl,-rpath,${prefix}/lib
-      -o ${WORK_DIR}/consumer-pc)
-  run(${WORK_DIR}/consumer-pc)
+  if(TOOLCHAIN)
+    set(rpath)
+  else()
+    set(rpath -Wl,-rpath,${prefix}/lib)
+  endif()
+  run(${CXX} -std=c++17 ${CONSUMER_DIR}/main.cpp ${flag_list} ${rpath} -o ${WORK_DIR}/consumer-pc${EXE_SUFFIX})
+  run(${emulator} ${WORK_DIR}/consumer-pc${EXE_SUFFIX})
   message(STATUS "pkg-config: ${last_output}")
 endif()

@@ -184,6 +184,8 @@ TEST(Writer, NamesWithBytesTheCodePageDoesNotDefineThrow) {
 }
 
 TEST(Writer, ControlCharactersAndZeroBytesThrow) {
+    // The narrow literals here are UTF-8 (on Windows the System code page is not).
+    const CodePageScope utf8(VelXmlN::NarrowCodePage::Utf8);
     Tree tree;
     Data* e = single(tree);
     e->setAttribute("v", std::string("a\x01z"));
