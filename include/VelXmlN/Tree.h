@@ -54,13 +54,13 @@ class VELXMLN_API Tree {
 
     /// Writes the document as UTF-8 XML: <?xml version="1.0" encoding="UTF-8"?>, CR LF, the root
     /// element with one tab of indentation per level, and a final CR LF. Without a root nothing is
-    /// written. An invalid element or attribute name throws kasxmln::CXMLException (3, 6, name), a
-    /// control character other than tab, line feed and carriage return, U+FFFE or U+FFFF (5, 10,
-    /// text), a tree
-    /// deeper than kasxmln::kMaxElementDepth (CXMLException::kLimitError) before anything is
-    /// written. What was written before a failure stays in the stream; the tree is not changed.
-    /// The text reaches the stream in blocks of 64 KiB; up to 64 MiB of it may be held back until
-    /// the whole tree is known to be writable.
+    /// written. An invalid element or attribute name throws kasxmln::CXMLException (3, 6, name),
+    /// and so does a nameless element (written as a piece of text) that has attributes or
+    /// children (3, 6, ""); a control character other than tab, line feed and carriage return,
+    /// U+FFFE or U+FFFF (5, 10, text), a tree deeper than kasxmln::kMaxElementDepth
+    /// (CXMLException::kLimitError) before anything is written. What was written before a failure
+    /// stays in the stream; the tree is not changed. The text reaches the stream in blocks of 64
+    /// KiB; up to 64 MiB of it may be held back until the whole tree is known to be writable.
     void putToStream(std::ostream& out) const;
 
     /// The mode to open output files for putToStream with: std::ios_base::out | binary, so that an

@@ -47,11 +47,14 @@ extern "C" {
    current document stays then. */
 VELXMLN_API int VELXMLN_ReadFile(const char* fileName);
 
-/* Writes the current document to the file by way of a temporary file that replaces the target
-   only when the whole document was written and flushed to disk. Returns 1 when the target was
-   replaced; 0 when there is no current document, `fileName` is null, or the file could not be
-   written, and the target is then unchanged. Throws CXMLException for a document that cannot be
-   written (the target is unchanged and no temporary file is left). */
+/* Writes the current document to the file by way of a private temporary file beside it that
+   replaces the target only when the whole document was written and flushed to disk (see
+   writeFileAtomically in <VelXmlN/AtomicFile.h> for links, devices and permissions). Returns 1
+   when the target was written; 0 when there is no current document, the document has no root
+   element, `fileName` is null, or the file could not be written, and the target is then
+   unchanged. Throws CXMLException for a document that cannot be written, such as an invalid name
+   or a nameless element with attributes or children (the target is unchanged and no temporary
+   file is left). */
 VELXMLN_API int VELXMLN_WriteFile(const char* fileName);
 
 /* Moves one level down, creating an empty current document when there is none. Without a current
@@ -160,10 +163,10 @@ VELXMLN_API void VELXMLN_Delete_Tree(int tree);
    document; the document and its handles are then unchanged. */
 VELXMLN_API void VELXMLN_Read_Tree(int tree, const char* fileName);
 
-/* Writes the document to the file by way of a temporary file that replaces the target only when
-   the whole document was written and flushed to disk; otherwise the target is unchanged. Throws
-   CXMLException for a document that cannot be written (target unchanged, no temporary file
-   left). */
+/* Writes the document to the file as VELXMLN_WriteFile does: a private temporary file beside the
+   target replaces it only when the whole document was written and flushed to disk; otherwise,
+   and for a document without a root element, the target is unchanged. Throws CXMLException for a
+   document that cannot be written (target unchanged, no temporary file left). */
 VELXMLN_API void VELXMLN_Write_Tree(int tree, const char* fileName);
 
 /* The tag handle of the document's root element (given out on first request); -1 for an invalid

@@ -85,9 +85,19 @@ void checkOwn(const Data& element) {
                             std::to_string(kasxmln::kMaxElementDepth) + " levels");
 }
 
+// A nameless element is written as a text piece, its value alone. Attributes or children would be
+// lost without a word, so such an element is refused as the invalid name it has.
+void checkTextPiece(const Data& element) {
+    if (!element.getAttributes().empty() || !element.getChildren().empty()) {
+        throw CXMLException(CXMLException::kNameError, CXMLException::kNameDetail,
+                            element.getName());
+    }
+    checkShort(element.getData());
+}
+
 // The checks that the element conversion made before anything was written, in its order: the
 // root's name, then for each element its attributes (name, value), its value, and each child: a
-// text's value, an element's depth and name before its own.
+// text piece's contents, an element's depth and name before its own.
 void checkBeforeWriting(const Data& root) {
     checkNoZeroByte(root.getName());
     checkOwn(root);
@@ -102,7 +112,7 @@ void checkBeforeWriting(const Data& root) {
         }
         const Data& child = *children[top.second++];
         if (child.getName().empty()) {
-            checkShort(child.getData());
+            checkTextPiece(child);
             continue;
         }
         if (stack.size() >= kasxmln::kMaxElementDepth) {
@@ -385,7 +395,7 @@ class Writer {
             }
             if (text != nullptr) {
                 if (!checked_ && child != nullptr) {
-                    asConversion([child] { checkShort(child->getData()); });
+                    asConversion([child] { checkTextPiece(*child); });
                     ++items_;
                 }
                 top.textSeen = true;

@@ -2,25 +2,34 @@
 #ifndef _WIN32
 
 #include "external/FileSystem.h"
+#include "external/PendingFiles.h"
+#include "external/UniqueSuffix.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#if defined(__linux__) && __has_include(<linux/openat2.h>)
+#include <linux/openat2.h>
+#define VELXMLN_HAVE_OPENAT2 1
+#endif
 
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <mutex>
 
 namespace VelXmlN {
 namespace platform {
 
 namespace {
 
-constexpr std::size_t kMaxPathLength = 4095;
+static_assert(std::atomic<int>::is_always_lock_free, "the pending files are read by signals");
+
+PendingFiles<char> pendingFiles;
 
 // strerror_r comes in two shapes: the XSI one returns an int and fills the buffer, the GNU one
 // returns the text. Overloading on the result picks whichever the C library declares.
@@ -42,13 +51,6 @@ std::string quoted(const std::string& path) {
     return "'" + path + "'";
 }
 
-std::string joinPath(const std::string& folder, const std::string& name) {
-    if (folder.empty()) {
-        return name;
-    }
-    return folder.back() == '/' ? folder + name : folder + '/' + name;
-}
-
 // Closes a descriptor on every way out of a function.
 class Descriptor {
   public:
@@ -63,13 +65,6 @@ class Descriptor {
 
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
-
-    // Closes now and reports the result: a failed close can be the first sign of a lost write.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
 
   private:
     int fd_;
@@ -106,6 +101,26 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
+// Copies what is left of `from` to `to`; false with errno set on failure.
+bool copyContent(int from, int to) {
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(from, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (got == 0) {
+            return true;
+        }
+        if (!writeAll(to, buffer, static_cast<std::size_t>(got))) {
+            return false;
+        }
+    }
+}
+
 // A rename is only durable once the folder holding the new name is on disk too. A folder that
 // cannot be flushed does not undo the rename, which has already happened, so failures here are
 // not reported.
@@ -116,53 +131,278 @@ void syncFolder(const std::string& folder) {
     }
 }
 
-// Six characters from a 62-letter alphabet, as mkstemp uses; the exclusive create below, not the
-// randomness, is what makes the name safe.
-std::string uniqueSuffix() {
-    static std::atomic<std::uint64_t> counter{0};
-    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-    std::uint64_t x = static_cast<std::uint64_t>(now) ^
-                      (static_cast<std::uint64_t>(::getpid()) << 40) ^
-                      (counter.fetch_add(1) * 0x9E3779B97F4A7C15ULL);
-    // splitmix64 finaliser: spreads the bits so that consecutive calls differ everywhere.
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
-    x ^= x >> 31;
-    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::string suffix(6, 'X');
-    for (char& c : suffix) {
-        c = kLetters[x % 62];
-        x /= 62;
+// The beginning of the temporary file's name: hidden, and named after the target so that whoever
+// finds one left by a killed process knows what it was. File names are limited to 255 bytes; a
+// long target name is cut, never inside a UTF-8 sequence.
+std::string temporaryStem(const std::string& finalName) {
+    constexpr std::size_t kMaxBaseBytes = 200;
+    const std::size_t slash = finalName.find_last_of('/');
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t length = finalName.size() - start;
+    if (length > kMaxBaseBytes) {
+        length = kMaxBaseBytes;
+        while (length > 0 &&
+               (static_cast<unsigned char>(finalName[start + length]) & 0xC0) == 0x80) {
+            --length;
+        }
     }
-    return suffix;
+    const std::string folder =
+        slash == std::string::npos ? std::string() : finalName.substr(0, start);
+    return folder + "." + finalName.substr(start, length) + ".velxmln-";
+}
+
+// The permissions a new file gets: 0666 less the umask. /proc tells the umask without changing
+// it; umask() can only read it by setting it, briefly, which other threads would notice.
+mode_t newFileMode() {
+    Descriptor status(openRetrying("/proc/self/status", O_RDONLY));
+    if (status.valid()) {
+        char text[4096];
+        const ssize_t got = ::read(status.get(), text, sizeof text - 1);
+        if (got > 0) {
+            text[got] = '\0';
+            if (const char* line = std::strstr(text, "\nUmask:")) {
+                return 0666 & ~static_cast<mode_t>(std::strtoul(line + 7, nullptr, 8));
+            }
+        }
+    }
+    static std::mutex lock;
+    const std::lock_guard<std::mutex> hold(lock);
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// Whether `path` reaches its file through a link of the process file system (/dev/stdout,
+// /dev/fd/N, /proc/PID/fd/N). Such a link names an open file, not a place in a folder: replacing
+// what it resolves to would swap a file under another program, so such targets are written
+// through. The kernel says so when it can; older kernels are asked by the name's form.
+bool throughProcessLink(const std::string& path) {
+#ifdef VELXMLN_HAVE_OPENAT2
+    open_how how{};
+    how.flags = O_PATH | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_MAGICLINKS;
+    const long fd = ::syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
+    if (fd >= 0) {
+        ::close(static_cast<int>(fd));
+        return false;
+    }
+    if (errno == ELOOP) {
+        return true;
+    }
+#endif
+    const auto startsWith = [&path](const char* prefix) {
+        return path.compare(0, std::strlen(prefix), prefix) == 0;
+    };
+    return startsWith("/dev/fd/") || startsWith("/dev/stdout") || startsWith("/dev/stderr") ||
+           (startsWith("/proc/") && path.find("/fd/") != std::string::npos);
+}
+
+// The name under which the kernel found the open file `fd` (its links resolved), checked to name
+// that same file still. Empty when it cannot be told.
+std::string resolvedName(int fd, const struct stat& opened) {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char name[4096];
+    const ssize_t length = ::readlink(link, name, sizeof name);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof name || name[0] != '/') {
+        return {};
+    }
+    const std::string resolved(name, static_cast<std::size_t>(length));
+    struct stat found {};
+    if (::stat(resolved.c_str(), &found) != 0 || found.st_dev != opened.st_dev ||
+        found.st_ino != opened.st_ino) {
+        return {};
+    }
+    return resolved;
 }
 
 }  // namespace
 
-bool temporaryFolder(std::string& folder, FileError& error) {
-    const char* fromEnvironment = std::getenv("TMPDIR");
-    const std::string chosen =
-        fromEnvironment != nullptr && *fromEnvironment != '\0' ? fromEnvironment : "/tmp";
-    if (chosen.size() > kMaxPathLength) {
-        return fail(error, ENAMETOOLONG, "cannot use the temporary folder " + quoted(chosen));
-    }
-    folder = chosen;
-    return true;
+OutputFile::~OutputFile() {
+    discard();
 }
 
-bool createUniqueFile(const std::string& folder, const std::string& prefix, std::string& created,
-                      FileError& error) {
+bool OutputFile::open(const std::string& target, bool append, FileError& error) {
+    target_ = target;
+    const std::string cannotWrite = "cannot write " + quoted(target);
+    if (target.empty()) {
+        return fail(error, ENOENT, cannotWrite);
+    }
+    // The kernel follows the links (so that protections such as protected_symlinks hold); the
+    // opened file then tells what it is and where it lies.
+    Descriptor found(openRetrying(target.c_str(), O_PATH));
+    if (!found.valid()) {
+        const int code = errno;
+        struct stat link {};
+        if (code == ENOENT && ::lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+            return fail(error, code, cannotWrite + ", a symbolic link to a missing file");
+        }
+        if (code != ENOENT) {
+            return fail(error, code, cannotWrite);
+        }
+        final_ = target;
+        mode_ = newFileMode();
+    } else {
+        struct stat status {};
+        if (::fstat(found.get(), &status) != 0) {
+            return fail(error, errno, cannotWrite);
+        }
+        if (!S_ISREG(status.st_mode) || throughProcessLink(target)) {
+            // Devices, FIFOs, terminals and files named through the process file system.
+            const int fd = openRetrying(target.c_str(), O_WRONLY | O_APPEND | O_NOCTTY);
+            if (fd < 0) {
+                return fail(error, errno, cannotWrite);
+            }
+            handle_ = fd;
+            writeThrough_ = true;
+            return true;
+        }
+        struct stat link {};
+        final_ = resolvedName(found.get(), status);
+        if (final_.empty()) {
+            if (::lstat(target.c_str(), &link) != 0 || S_ISLNK(link.st_mode)) {
+                return fail(error, ENOENT, cannotWrite + ": its symbolic link cannot be followed");
+            }
+            final_ = target;
+        }
+        // rename needs only a writable folder, but replacing a file its owner made read-only
+        // would surprise everyone who expects the write to fail as it would in place.
+        if (::faccessat(AT_FDCWD, final_.c_str(), W_OK, AT_EACCESS) != 0 &&
+            (errno == EACCES || errno == EPERM || errno == EROFS)) {
+            return fail(error, errno, "cannot replace " + quoted(target));
+        }
+        existed_ = true;
+        mode_ = status.st_mode & 07777;
+        owner_ = status.st_uid;
+        group_ = status.st_gid;
+    }
+
+    const std::string stem = temporaryStem(final_);
     int code = EEXIST;
     for (int attempt = 0; attempt < 100 && code == EEXIST; ++attempt) {
-        const std::string path = joinPath(folder, prefix + uniqueSuffix());
-        Descriptor fd(openRetrying(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666));
-        if (fd.valid()) {
-            created = path;
-            return true;
+        std::string name = stem + uniqueSuffix<char>(static_cast<std::uint64_t>(::getpid()));
+        const int fd = openRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+        if (fd >= 0) {
+            handle_ = fd;
+            temporary_ = std::move(name);
+            slot_ = pendingFiles.add(temporary_.c_str(), temporary_.size());
+            break;
         }
         code = errno;
     }
-    return fail(error, code, "cannot create a temporary file in " + quoted(folder));
+    if (handle_ < 0) {
+        return fail(
+            error, code,
+            cannotWrite + ": cannot create a temporary file in " + quoted(parentFolder(final_)));
+    }
+    if (append && existed_) {
+        Descriptor old(openRetrying(final_.c_str(), O_RDONLY));
+        if (!old.valid() || !copyContent(old.get(), static_cast<int>(handle_))) {
+            const int copyError = errno;
+            discard();
+            return fail(error, copyError, "cannot copy " + quoted(target) + " to append to it");
+        }
+    }
+    return true;
+}
+
+bool OutputFile::write(const char* data, std::size_t size, FileError& error) {
+    if (handle_ < 0) {
+        return fail(error, EBADF, "cannot write " + quoted(target_));
+    }
+    if (!writeAll(static_cast<int>(handle_), data, size)) {
+        return fail(error, errno,
+                    writeThrough_
+                        ? "cannot write " + quoted(target_)
+                        : "cannot write " + quoted(target_) + " by way of " + quoted(temporary_));
+    }
+    return true;
+}
+
+bool OutputFile::commit(FileError& error) {
+    if (handle_ < 0) {
+        return fail(error, EBADF, "cannot write " + quoted(target_));
+    }
+    const int fd = static_cast<int>(handle_);
+    if (writeThrough_) {
+        // Devices, pipes and terminals have nothing to flush to a disk.
+        const bool synced = syncDescriptor(fd) || errno == EINVAL || errno == ENOTSUP ||
+                            errno == EOPNOTSUPP || errno == EROFS;
+        const int syncError = errno;
+        handle_ = -1;
+        if (!synced) {
+            ::close(fd);
+            return fail(error, syncError, "cannot flush " + quoted(target_));
+        }
+        if (::close(fd) != 0) {
+            return fail(error, errno, "cannot write " + quoted(target_));
+        }
+        return true;
+    }
+
+    mode_t mode = mode_;
+    if (existed_) {
+        struct stat now {};
+        if (::fstat(fd, &now) == 0 && (now.st_uid != owner_ || now.st_gid != group_)) {
+            // Only a privileged process can give a file away; an owner can still give it the
+            // target's group when it belongs to that group. Whatever is refused stays the writer's.
+            if (::fchown(fd, owner_, group_) != 0) {
+                [[maybe_unused]] const int ignored = ::fchown(fd, static_cast<uid_t>(-1), group_);
+            }
+            ::fstat(fd, &now);
+        }
+        if (now.st_uid != owner_) {
+            mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+        }
+        if (now.st_gid != group_) {
+            mode &= ~static_cast<mode_t>(S_ISGID);
+        }
+    }
+    // Best effort: a file system without permission bits keeps its own, and the file then stays
+    // private, never more open than asked.
+    ::fchmod(fd, mode);
+
+    const auto giveUp = [&](int code, const std::string& what) {
+        fail(error, code, what);
+        discard();
+        return false;
+    };
+    if (!syncDescriptor(fd)) {
+        const int code = errno;
+        return giveUp(
+            code, "cannot flush " + quoted(target_) + " to disk by way of " + quoted(temporary_));
+    }
+    handle_ = -1;
+    if (::close(fd) != 0) {
+        const int code = errno;
+        return giveUp(code, "cannot write " + quoted(target_) + " by way of " + quoted(temporary_));
+    }
+    if (::rename(temporary_.c_str(), final_.c_str()) != 0) {
+        const int code = errno;
+        return giveUp(code, "cannot replace " + quoted(target_));
+    }
+    pendingFiles.remove(slot_);
+    slot_ = -1;
+    temporary_.clear();
+    syncFolder(parentFolder(final_));
+    return true;
+}
+
+void OutputFile::discard() noexcept {
+    if (handle_ >= 0) {
+        ::close(static_cast<int>(handle_));
+        handle_ = -1;
+    }
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+        pendingFiles.remove(slot_);
+        slot_ = -1;
+        temporary_.clear();
+    }
+}
+
+void discardUnfinishedWrites() noexcept {
+    pendingFiles.removeAll([](const char* name) { ::unlink(name); });
 }
 
 bool fileExists(const std::string& path) {
@@ -173,76 +413,6 @@ bool fileExists(const std::string& path) {
 bool isFolder(const std::string& path) {
     struct stat status {};
     return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-bool copyFile(const std::string& from, const std::string& to, FileError& error) {
-    const std::string what = "cannot copy " + quoted(from) + " to " + quoted(to);
-    Descriptor in(openRetrying(from.c_str(), O_RDONLY));
-    if (!in.valid()) {
-        return fail(error, errno, what);
-    }
-    Descriptor out(openRetrying(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666));
-    if (!out.valid()) {
-        return fail(error, errno, what);
-    }
-    std::vector<char> buffer(std::size_t{1} << 16);
-    for (;;) {
-        const ssize_t got = ::read(in.get(), buffer.data(), buffer.size());
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return fail(error, errno, what);
-        }
-        if (got == 0) {
-            break;
-        }
-        if (!writeAll(out.get(), buffer.data(), static_cast<std::size_t>(got))) {
-            return fail(error, errno, what);
-        }
-    }
-    if (!out.close()) {
-        return fail(error, errno, what);
-    }
-    return true;
-}
-
-bool removeFile(const std::string& path, FileError& error) {
-    if (::unlink(path.c_str()) != 0) {
-        return fail(error, errno, "cannot delete " + quoted(path));
-    }
-    return true;
-}
-
-bool moveFile(const std::string& from, const std::string& to, FileError& error) {
-    struct stat target {};
-    if (::stat(to.c_str(), &target) == 0 && S_ISREG(target.st_mode)) {
-        // rename needs only a writable folder, but replacing a file its owner made read-only
-        // would surprise everyone who expects the write to fail as it would in place.
-        if (::faccessat(AT_FDCWD, to.c_str(), W_OK, AT_EACCESS) != 0 &&
-            (errno == EACCES || errno == EPERM || errno == EROFS)) {
-            return fail(error, errno, "cannot replace " + quoted(to));
-        }
-        // Best effort: a file system without permission bits keeps its own.
-        ::chmod(from.c_str(), target.st_mode & 07777);
-    }
-    if (::rename(from.c_str(), to.c_str()) != 0) {
-        const int code = errno;
-        error.crossDevice = code == EXDEV;
-        return fail(error, code, "cannot move " + quoted(from) + " to " + quoted(to));
-    }
-    syncFolder(parentFolder(to));
-    return true;
-}
-
-bool flushToDisk(const std::string& path, FileError& error) {
-    const std::string what = "cannot flush " + quoted(path) + " to disk";
-    // fsync works on any descriptor of the file, so a read-only one avoids needing write access.
-    Descriptor fd(openRetrying(path.c_str(), O_RDONLY));
-    if (!fd.valid() || !syncDescriptor(fd.get())) {
-        return fail(error, errno, what);
-    }
-    return true;
 }
 
 bool shortPathName(const std::string&, std::string&) {

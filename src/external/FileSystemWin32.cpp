@@ -1,8 +1,12 @@
-// The Win32 side of the file functions, on the narrow (ANSI) forms of the calls: the library's
-// file names are narrow strings in the process's code page.
+// The Win32 side of the file functions. The library's file names are narrow strings in its code
+// page; they become UTF-16 through the code-page layer for the system's wide calls, so that every
+// name the code page can hold works, whatever the ANSI code page of the machine.
 #ifdef _WIN32
 
+#include "external/CodePageConvert.h"
 #include "external/FileSystem.h"
+#include "external/PendingFiles.h"
+#include "external/UniqueSuffix.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -12,6 +16,8 @@
 #endif
 #include <windows.h>
 
+#include <atomic>
+#include <cstdint>
 #include <vector>
 
 namespace VelXmlN {
@@ -19,25 +25,39 @@ namespace platform {
 
 namespace {
 
+static_assert(std::atomic<int>::is_always_lock_free, "the pending files are read by signals");
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows names are UTF-16");
+
+PendingFiles<wchar_t> pendingFiles;
+
 constexpr DWORD kPathBufferSize = 4096;
 
+std::wstring toWide(const std::string& narrow) {
+    const std::u16string utf16 = detail::toUtf16(narrow);
+    return std::wstring(utf16.begin(), utf16.end());
+}
+
+std::string toNarrow(const std::wstring& wide) {
+    return detail::toNarrow(reinterpret_cast<const char16_t*>(wide.data()), wide.size());
+}
+
 std::string systemMessage(DWORD code) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0,
-        nullptr);
+        nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&text),
+        0, nullptr);
     if (length == 0 || text == nullptr) {
         return "Windows error " + std::to_string(code);
     }
-    std::string message(text, length);
+    std::wstring message(text, length);
     LocalFree(text);
     // System messages end in ".\r\n"; the caller's sentence goes on after them.
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == '.' || message.back() == ' ')) {
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
+                                message.back() == L'.' || message.back() == L' ')) {
         message.pop_back();
     }
-    return message;
+    return toNarrow(message);
 }
 
 bool fail(FileError& error, DWORD code, const std::string& what) {
@@ -50,8 +70,8 @@ std::string quoted(const std::string& path) {
     return "'" + path + "'";
 }
 
-bool isSeparator(char c) {
-    return c == '\\' || c == '/';
+bool isSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
 }
 
 // Closes a handle on every way out of a function.
@@ -73,99 +93,273 @@ class Handle {
     HANDLE handle_;
 };
 
-}  // namespace
+HANDLE toHandle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
 
-bool temporaryFolder(std::string& folder, FileError& error) {
-    std::vector<char> buffer(kPathBufferSize, '\0');
-    const DWORD length = GetTempPathA(kPathBufferSize, buffer.data());
-    if (length == 0) {
-        return fail(error, GetLastError(), "cannot get the temporary folder");
+bool writeAll(HANDLE file, const char* data, std::size_t size) {
+    while (size > 0) {
+        const DWORD piece = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(file, data, piece, &written, nullptr)) {
+            return false;
+        }
+        data += written;
+        size -= written;
     }
-    if (length > kPathBufferSize - 1) {
-        return fail(error, ERROR_BUFFER_OVERFLOW, "cannot get the temporary folder");
-    }
-    folder.assign(buffer.data(), length);
     return true;
 }
 
-bool createUniqueFile(const std::string& folder, const std::string& prefix, std::string& created,
-                      FileError& error) {
-    // GetTempFileNameA wants MAX_PATH bytes; with a unique number of 0 it picks a free name and
-    // creates the file exclusively, trying further numbers while names are taken.
-    std::vector<char> buffer(MAX_PATH + 1, '\0');
-    if (GetTempFileNameA(folder.c_str(), prefix.c_str(), 0, buffer.data()) == 0) {
-        return fail(error, GetLastError(), "cannot create a temporary file in " + quoted(folder));
+bool copyContent(HANDLE from, HANDLE to) {
+    std::vector<char> buffer(std::size_t{1} << 16);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(from, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+            return false;
+        }
+        if (got == 0) {
+            return true;
+        }
+        if (!writeAll(to, buffer.data(), got)) {
+            return false;
+        }
     }
-    created = buffer.data();
+}
+
+// ".<name>.velxmln-" beside the file, its name cut to stay far below the 255-unit limit (never
+// between the two halves of a surrogate pair).
+std::wstring temporaryStem(const std::wstring& finalName) {
+    constexpr std::size_t kMaxBaseUnits = 200;
+    std::size_t start = finalName.size();
+    while (start > 0 && !isSeparator(finalName[start - 1])) {
+        --start;
+    }
+    std::size_t length = finalName.size() - start;
+    if (length > kMaxBaseUnits) {
+        length = kMaxBaseUnits;
+        if (finalName[start + length] >= 0xDC00 && finalName[start + length] <= 0xDFFF) {
+            --length;
+        }
+    }
+    return finalName.substr(0, start) + L"." + finalName.substr(start, length) + L".velxmln-";
+}
+
+// The name of the file an open handle reaches, its links resolved by the system.
+std::wstring finalName(HANDLE file) {
+    std::vector<wchar_t> buffer(kPathBufferSize);
+    for (;;) {
+        const DWORD length =
+            GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) {
+            return {};
+        }
+        if (length < buffer.size()) {
+            return std::wstring(buffer.data(), length);
+        }
+        buffer.resize(length + 1);
+    }
+}
+
+}  // namespace
+
+OutputFile::~OutputFile() {
+    discard();
+}
+
+bool OutputFile::open(const std::string& target, bool append, FileError& error) {
+    target_ = target;
+    const std::string cannotWrite = "cannot write " + quoted(target);
+    if (target.empty()) {
+        return fail(error, ERROR_PATH_NOT_FOUND, cannotWrite);
+    }
+    const std::wstring wide = toWide(target);
+    // Opening with no access follows links the way the system does and tells what the name is.
+    Handle found(CreateFileW(wide.c_str(), 0,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!found.valid()) {
+        const DWORD code = GetLastError();
+        const DWORD attributes = GetFileAttributesW(wide.c_str());
+        if (code == ERROR_FILE_NOT_FOUND && attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            return fail(error, code, cannotWrite + ", a symbolic link to a missing file");
+        }
+        if (code != ERROR_FILE_NOT_FOUND) {
+            return fail(error, code, cannotWrite);
+        }
+        wideFinal_ = wide;
+    } else {
+        if (GetFileType(found.get()) != FILE_TYPE_DISK) {
+            // Devices (NUL, CON), pipes and consoles are written through.
+            const HANDLE through =
+                CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (through == INVALID_HANDLE_VALUE) {
+                return fail(error, GetLastError(), cannotWrite);
+            }
+            handle_ = reinterpret_cast<std::intptr_t>(through);
+            writeThrough_ = true;
+            return true;
+        }
+        BY_HANDLE_FILE_INFORMATION information{};
+        if (!GetFileInformationByHandle(found.get(), &information)) {
+            return fail(error, GetLastError(), cannotWrite);
+        }
+        if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return fail(error, ERROR_ACCESS_DENIED, cannotWrite + ", a folder");
+        }
+        if ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            return fail(error, ERROR_ACCESS_DENIED, "cannot replace " + quoted(target));
+        }
+        wideFinal_ = finalName(found.get());
+        if (wideFinal_.empty()) {
+            return fail(error, GetLastError(), cannotWrite);
+        }
+        existed_ = true;
+    }
+    final_ = toNarrow(wideFinal_);
+
+    const std::wstring stem = temporaryStem(wideFinal_);
+    DWORD code = ERROR_FILE_EXISTS;
+    for (int attempt = 0; attempt < 100 && handle_ == -1 &&
+                          (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS);
+         ++attempt) {
+        std::wstring name = stem + uniqueSuffix<wchar_t>(GetCurrentProcessId());
+        const HANDLE created = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (created != INVALID_HANDLE_VALUE) {
+            handle_ = reinterpret_cast<std::intptr_t>(created);
+            wideTemporary_ = std::move(name);
+            temporary_ = toNarrow(wideTemporary_);
+            slot_ = pendingFiles.add(wideTemporary_.c_str(), wideTemporary_.size());
+        } else {
+            code = GetLastError();
+        }
+    }
+    if (handle_ == -1) {
+        return fail(
+            error, code,
+            cannotWrite + ": cannot create a temporary file in " + quoted(parentFolder(final_)));
+    }
+    if (append && existed_) {
+        Handle old(CreateFileW(wideFinal_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!old.valid() || !copyContent(old.get(), toHandle(handle_))) {
+            const DWORD copyError = GetLastError();
+            discard();
+            return fail(error, copyError, "cannot copy " + quoted(target) + " to append to it");
+        }
+    }
     return true;
+}
+
+bool OutputFile::write(const char* data, std::size_t size, FileError& error) {
+    if (handle_ == -1) {
+        return fail(error, ERROR_INVALID_HANDLE, "cannot write " + quoted(target_));
+    }
+    if (!writeAll(toHandle(handle_), data, size)) {
+        return fail(error, GetLastError(),
+                    writeThrough_
+                        ? "cannot write " + quoted(target_)
+                        : "cannot write " + quoted(target_) + " by way of " + quoted(temporary_));
+    }
+    return true;
+}
+
+bool OutputFile::commit(FileError& error) {
+    if (handle_ == -1) {
+        return fail(error, ERROR_INVALID_HANDLE, "cannot write " + quoted(target_));
+    }
+    const HANDLE file = toHandle(handle_);
+    handle_ = -1;
+    if (writeThrough_) {
+        // Devices, pipes and consoles have nothing to flush to a disk.
+        const bool flushed = FlushFileBuffers(file) || GetLastError() == ERROR_INVALID_FUNCTION ||
+                             GetLastError() == ERROR_INVALID_HANDLE;
+        const DWORD flushError = GetLastError();
+        CloseHandle(file);
+        return flushed || fail(error, flushError, "cannot flush " + quoted(target_));
+    }
+    const auto giveUp = [&](DWORD code, const std::string& what) {
+        fail(error, code, what);
+        discard();
+        return false;
+    };
+    if (!FlushFileBuffers(file)) {
+        const DWORD code = GetLastError();
+        CloseHandle(file);
+        return giveUp(
+            code, "cannot flush " + quoted(target_) + " to disk by way of " + quoted(temporary_));
+    }
+    if (!CloseHandle(file)) {
+        const DWORD code = GetLastError();
+        return giveUp(code, "cannot write " + quoted(target_) + " by way of " + quoted(temporary_));
+    }
+    // ReplaceFileW gives the new file the old one's attributes and security descriptor. Where it
+    // cannot (another volume's quirks, a file system without those), one write-through move
+    // replaces the target all the same.
+    const bool replaced =
+        (existed_ && ReplaceFileW(wideFinal_.c_str(), wideTemporary_.c_str(), nullptr,
+                                  REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
+                                  nullptr, nullptr)) ||
+        MoveFileExW(wideTemporary_.c_str(), wideFinal_.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!replaced) {
+        const DWORD code = GetLastError();
+        return giveUp(code, "cannot replace " + quoted(target_));
+    }
+    pendingFiles.remove(slot_);
+    slot_ = -1;
+    temporary_.clear();
+    wideTemporary_.clear();
+    return true;
+}
+
+void OutputFile::discard() noexcept {
+    if (handle_ != -1) {
+        CloseHandle(toHandle(handle_));
+        handle_ = -1;
+    }
+    if (!wideTemporary_.empty()) {
+        DeleteFileW(wideTemporary_.c_str());
+        pendingFiles.remove(slot_);
+        slot_ = -1;
+        temporary_.clear();
+        wideTemporary_.clear();
+    }
+}
+
+void discardUnfinishedWrites() noexcept {
+    pendingFiles.removeAll([](const wchar_t* name) { DeleteFileW(name); });
 }
 
 bool fileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(toWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool isFolder(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(toWide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool copyFile(const std::string& from, const std::string& to, FileError& error) {
-    if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) {
-        return fail(error, GetLastError(), "cannot copy " + quoted(from) + " to " + quoted(to));
-    }
-    return true;
-}
-
-bool removeFile(const std::string& path, FileError& error) {
-    if (!DeleteFileA(path.c_str())) {
-        return fail(error, GetLastError(), "cannot delete " + quoted(path));
-    }
-    return true;
-}
-
-bool moveFile(const std::string& from, const std::string& to, FileError& error) {
-    // One call replaces the target (refused for a read-only one) and, with write-through, returns
-    // only when the move is on disk. Without MOVEFILE_COPY_ALLOWED a move to another volume fails
-    // with ERROR_NOT_SAME_DEVICE instead of turning into a copy that could be cut half-way.
-    if (!MoveFileExA(from.c_str(), to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const DWORD code = GetLastError();
-        error.crossDevice = code == ERROR_NOT_SAME_DEVICE;
-        return fail(error, code, "cannot move " + quoted(from) + " to " + quoted(to));
-    }
-    return true;
-}
-
-bool flushToDisk(const std::string& path, FileError& error) {
-    const std::string what = "cannot flush " + quoted(path) + " to disk";
-    // FlushFileBuffers needs a handle with write access.
-    Handle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
-        return fail(error, GetLastError(), what);
-    }
-    if (!FlushFileBuffers(file.get())) {
-        return fail(error, GetLastError(), what);
-    }
-    return true;
-}
-
 bool shortPathName(const std::string& path, std::string& shortPath) {
-    std::vector<char> buffer(kPathBufferSize, '\0');
-    const DWORD length = GetShortPathNameA(path.c_str(), buffer.data(), kPathBufferSize);
+    std::vector<wchar_t> buffer(kPathBufferSize, L'\0');
+    const DWORD length = GetShortPathNameW(toWide(path).c_str(), buffer.data(), kPathBufferSize);
     if (length == 0 || length >= kPathBufferSize) {
         return false;
     }
-    shortPath.assign(buffer.data(), length);
+    shortPath = toNarrow(std::wstring(buffer.data(), length));
     return true;
 }
 
 std::string parentFolder(const std::string& path) {
+    const auto separator = [](char c) { return c == '\\' || c == '/'; };
     // The drive part ("C:") stays with the folder: "C:a.xml" lies in "C:", "C:\a.xml" in "C:\".
     const std::size_t driveEnd = path.size() >= 2 && path[1] == ':' ? 2 : 0;
     std::size_t slash = std::string::npos;
     for (std::size_t i = path.size(); i > driveEnd; --i) {
-        if (isSeparator(path[i - 1])) {
+        if (separator(path[i - 1])) {
             slash = i - 1;
             break;
         }
@@ -174,7 +368,7 @@ std::string parentFolder(const std::string& path) {
         return driveEnd == 0 ? "." : path.substr(0, driveEnd);
     }
     std::size_t end = slash;
-    while (end > driveEnd && isSeparator(path[end - 1])) {
+    while (end > driveEnd && separator(path[end - 1])) {
         --end;
     }
     if (end == driveEnd) {

@@ -2,6 +2,7 @@
 
 #include <VelXmlN/Tree.h>
 
+#include "external/FileSystem.h"
 #include "flat/FileOpeners.h"
 
 #include <ostream>
@@ -14,7 +15,7 @@ void writeFileAtomically(const std::string& fileName,
     detail::TempFileWriter writer(
         fileName, static_cast<std::ios_base::openmode>(Tree::getOFStreamOpenMode()));
     if (writer.stream() == nullptr) {
-        throw std::runtime_error("cannot write '" + fileName + "': " + writer.error());
+        throw std::runtime_error(writer.error());
     }
     try {
         write(*writer.stream());
@@ -24,8 +25,12 @@ void writeFileAtomically(const std::string& fileName,
         throw;
     }
     if (!writer.finish()) {
-        throw std::runtime_error("cannot write '" + fileName + "': " + writer.error());
+        throw std::runtime_error(writer.error());
     }
+}
+
+void discardUnfinishedWrites() noexcept {
+    platform::discardUnfinishedWrites();
 }
 
 }  // namespace VelXmlN

@@ -2,15 +2,19 @@
 
 #include "flat/FileOpeners.h"
 
-#include <fstream>
 #include <ios>
+#include <ostream>
 
 namespace VelXmlN {
 namespace detail {
 
 bool writeDocument(const Tree& document, const std::string& fileName) {
+    if (document.getRoot() == nullptr) {
+        // An empty document is most often a read that failed: writing it would empty the file.
+        return false;
+    }
     TempFileWriter writer(fileName, std::ios_base::out | std::ios_base::binary);
-    std::ofstream* stream = writer.stream();
+    std::ostream* stream = writer.stream();
     if (stream == nullptr || !stream->good()) {
         return writer.finish();
     }

@@ -1,9 +1,10 @@
 #include "flat/FileOpeners.h"
 
-#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <new>
-#include <system_error>
+#include <streambuf>
+#include <vector>
 
 namespace VelXmlN {
 namespace detail {
@@ -38,36 +39,84 @@ std::unique_ptr<std::ifstream> openInputFile(const std::string& fileName,
     return openForReading(retryName);
 }
 
-TempFileWriter::TempFileWriter(const std::string& fileName, std::ios_base::openmode mode,
-                               MoveFunction move)
-    : move_(move != nullptr ? move : platform::moveFile),
-      uncaughtAtStart_(std::uncaught_exceptions()) {
+// Collects the stream's output in blocks and hands them to the output file; the first refusal is
+// kept so that finish() can say what the system answered.
+class TempFileWriter::Buffer : public std::streambuf {
+  public:
+    explicit Buffer(platform::OutputFile& file) : file_(file), block_(kBlock) {
+        setp(block_.data(), block_.data() + block_.size());
+    }
+
+    // Hands over what is held; false once the system has refused anything.
+    bool drain() {
+        const std::size_t held = static_cast<std::size_t>(pptr() - pbase());
+        setp(block_.data(), block_.data() + block_.size());
+        return pass(block_.data(), held);
+    }
+
+    const platform::FileError& failure() const { return failure_; }
+    bool failed() const { return failed_; }
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (!drain()) {
+            return traits_type::eof();
+        }
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+
+    std::streamsize xsputn(const char* data, std::streamsize count) override {
+        const auto size = static_cast<std::size_t>(count);
+        if (size < kBlock / 2) {
+            if (static_cast<std::size_t>(epptr() - pptr()) < size && !drain()) {
+                return 0;
+            }
+            std::memcpy(pptr(), data, size);
+            pbump(static_cast<int>(size));
+            return count;
+        }
+        // Large pieces go straight to the file rather than through the block.
+        if (!drain() || !pass(data, size)) {
+            return 0;
+        }
+        return count;
+    }
+
+    int sync() override { return drain() ? 0 : -1; }
+
+  private:
+    static constexpr std::size_t kBlock = std::size_t{1} << 16;
+
+    bool pass(const char* data, std::size_t size) {
+        if (failed_) {
+            return false;
+        }
+        if (size > 0 && !file_.write(data, size, failure_)) {
+            failed_ = true;
+        }
+        return !failed_;
+    }
+
+    platform::OutputFile& file_;
+    std::vector<char> block_;
+    platform::FileError failure_;
+    bool failed_ = false;
+};
+
+TempFileWriter::TempFileWriter(const std::string& fileName, std::ios_base::openmode mode)
+    : uncaughtAtStart_(std::uncaught_exceptions()) {
     platform::FileError failure;
-    std::string folder;
-    if (!platform::temporaryFolder(folder, failure) ||
-        !platform::createUniqueFile(folder, kTemporaryPrefix, temporaryName_, failure)) {
+    if (!file_.open(fileName, (mode & std::ios_base::app) != 0, failure)) {
         error_ = failure.message;
         return;
     }
-    try {
-        targetName_ = fileName;
-        if ((mode & std::ios_base::app) != 0 && platform::fileExists(targetName_) &&
-            !platform::copyFile(targetName_, temporaryName_, failure)) {
-            // Going on would replace the target by the appended part alone.
-            giveUp(failure.message);
-            return;
-        }
-        stream_ = std::make_unique<std::ofstream>(temporaryName_, mode | std::ios_base::out);
-        if (!stream_->good()) {
-            giveUp("cannot open the temporary file '" + temporaryName_ + "'");
-        }
-    } catch (...) {
-        // Out of memory: the constructor fails, so no destructor will clean up after it.
-        stream_.reset();
-        platform::FileError ignored;
-        platform::removeFile(temporaryName_, ignored);
-        throw;
-    }
+    buffer_ = std::make_unique<Buffer>(file_);
+    stream_ = std::make_unique<std::ostream>(buffer_.get());
+    targetName_ = fileName;
 }
 
 TempFileWriter::~TempFileWriter() {
@@ -79,16 +128,8 @@ TempFileWriter::~TempFileWriter() {
     } catch (const std::bad_alloc&) {
         // Only an error text can fail to be built here. A destructor has nobody to tell, and
         // whatever step was reached, the target is either untouched or wholly replaced.
+        file_.discard();
     }
-}
-
-void TempFileWriter::giveUp(const std::string& message) {
-    noteError(message);
-    stream_.reset();
-    platform::FileError ignored;
-    platform::removeFile(temporaryName_, ignored);
-    temporaryName_.clear();
-    targetName_.clear();
 }
 
 void TempFileWriter::noteError(const std::string& message) {
@@ -105,68 +146,26 @@ bool TempFileWriter::finish() {
     if (!stream_) {
         return false;
     }
-    // The caller may have asked the stream for exceptions; finishing reports by its result.
-    stream_->exceptions(std::ios_base::goodbit);
-    const bool failedBefore = stream_->fail();
-    errno = 0;
-    stream_->flush();
-    stream_->close();
-    const int closeErrno = errno;
-    bool complete = !stream_->fail();
+    const bool complete = buffer_->drain() && !stream_->fail();
     stream_.reset();
-    platform::FileError failure;
-    if (!complete) {
-        std::string message = "cannot write the temporary file '" + temporaryName_ + "'";
-        if (!failedBefore && closeErrno != 0) {
-            message += ": " + std::generic_category().message(closeErrno);
-        }
-        noteError(message);
-    } else if (!platform::flushToDisk(temporaryName_, failure)) {
-        noteError(failure.message);
-        complete = false;
-    }
-    if (complete && abandoned_) {
+    if (buffer_->failed()) {
+        noteError(buffer_->failure().message);
+    } else if (!complete) {
+        noteError("cannot write '" + targetName_ + "': the output stream failed");
+    } else if (abandoned_) {
         noteError("the write of '" + targetName_ + "' was abandoned");
     }
+    platform::FileError failure;
     if (complete && !abandoned_) {
-        replaced_ = replaceTarget();
+        replaced_ = file_.commit(failure);
+        if (!replaced_) {
+            noteError(failure.message);
+        }
     }
     if (!replaced_) {
-        platform::FileError ignored;
-        platform::removeFile(temporaryName_, ignored);
+        file_.discard();
     }
     return replaced_;
-}
-
-bool TempFileWriter::replaceTarget() {
-    platform::FileError failure;
-    if (move_(temporaryName_, targetName_, failure)) {
-        return true;
-    }
-    if (!failure.crossDevice) {
-        noteError(failure.message);
-        return false;
-    }
-    // A rename cannot leave its file system, and copying straight over the target could be cut
-    // half-way. A copy in the target's own folder can be renamed over it in one step.
-    std::string nearTarget;
-    platform::FileError nearFailure;
-    if (!platform::createUniqueFile(platform::parentFolder(targetName_), kTemporaryPrefix,
-                                    nearTarget, nearFailure)) {
-        noteError(nearFailure.message);
-        return false;
-    }
-    if (platform::copyFile(temporaryName_, nearTarget, nearFailure) &&
-        platform::flushToDisk(nearTarget, nearFailure) &&
-        move_(nearTarget, targetName_, nearFailure)) {
-        platform::FileError ignored;
-        platform::removeFile(temporaryName_, ignored);
-        return true;
-    }
-    noteError(nearFailure.message);
-    platform::FileError ignored;
-    platform::removeFile(nearTarget, ignored);
-    return false;
 }
 
 }  // namespace detail

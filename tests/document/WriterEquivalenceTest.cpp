@@ -50,6 +50,10 @@ void convertElement(CXMLNode& node, const Data& element, EncodeSkip encodeSkip) 
     }
     for (const Data* child : element.getChildren()) {
         if (child->getName().empty()) {
+            // A text piece holds its value alone: anything more is refused as an invalid name.
+            if (!child->getAttributes().empty() || !child->getChildren().empty()) {
+                throw CXMLException(CXMLException::kNameError, CXMLException::kNameDetail, "");
+            }
             checkNoZeroByte(child->getData());
             node.CreateTextChild(child->getData().c_str());
             continue;
@@ -139,6 +143,10 @@ class TreeMaker {
             Data* child = element.addChild(std::make_unique<Data>());
             if (below(3) == 0) {
                 child->setDataPlain(text(odd));  // a nameless child: a text piece
+                if (odd && below(30) == 0) {
+                    // ...that holds more than a text piece can carry.
+                    below(2) == 0 ? child->setAttribute("a", "v") : (void)child->createChild("c");
+                }
             } else {
                 fill(*child, depth - 1, odd);
             }

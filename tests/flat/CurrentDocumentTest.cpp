@@ -44,7 +44,6 @@ class CurrentDocument : public ::testing::Test {
     }
 
     ScratchFolder scratch;
-    testsupport::ScopedEnvironment tmpdir{"TMPDIR", scratch.path().c_str()};
 };
 
 }  // namespace
@@ -274,5 +273,5 @@ TEST_F(CurrentDocument, ReadingReplacesTheDocumentWhateverHappens) {
     EXPECT_THROW(VELXMLN_ReadFile(file.c_str()), kasxmln::CXMLException);
     EXPECT_EQ(VELXMLN_Close(), 1);
     EXPECT_EQ(text(), "<refused>");
-    EXPECT_EQ(written(), "");
+    EXPECT_EQ(VELXMLN_WriteFile(file.c_str()), 0) << "a document without a root is not written";
 }

@@ -5,12 +5,14 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 #ifndef _WIN32
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <random>
@@ -96,24 +98,30 @@ inline std::vector<std::string> namesStartingWith(const std::string& folder,
     return names;
 }
 
-// A writable folder on another file system than `path` (/dev/shm where it is a separate tmpfs), to
-// test moves that cannot be a rename; nothing when the machine has none.
-inline std::optional<std::string> folderOnOtherFileSystem(const std::string& path) {
-#ifdef _WIN32
-    // Another volume would be another drive letter, which a test machine need not have.
-    (void)path;
-    return std::nullopt;
-#else
-    struct stat here {};
-    struct stat there {};
-    const char* candidate = "/dev/shm";
-    if (stat(path.c_str(), &here) != 0 || stat(candidate, &there) != 0 || !S_ISDIR(there.st_mode) ||
-        here.st_dev == there.st_dev || access(candidate, W_OK) != 0) {
-        return std::nullopt;
+// The temporary files that writes left in `folder` (".<name>.velxmln-<random>"), sorted.
+inline std::vector<std::string> temporaryFilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const std::string& name : namesStartingWith(folder, ".")) {
+        if (name.find(".velxmln-") != std::string::npos) {
+            names.push_back(name);
+        }
     }
-    return std::string(candidate);
-#endif
+    return names;
 }
+
+#ifndef _WIN32
+// Runs `body` in a child process and returns its exit status (-1 when it did not exit), for
+// checks that change the process (another user, a file size limit).
+inline int inChild(const std::function<int()>& body) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        _exit(body());
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+#endif
 
 // Sets an environment variable for one scope and restores the old state after it.
 class ScopedEnvironment {

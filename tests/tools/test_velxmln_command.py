@@ -7,8 +7,12 @@ import json
 import os
 import pty
 import shutil
+import signal
+import stat
 import subprocess
 import tempfile
+import threading
+import time
 import unittest
 
 # A cross-built command runs through the emulator that ctest uses (Wine for the Windows build).
@@ -255,6 +259,70 @@ class Set(Workspace):
                           "nothing written\n")
         self.assertEqual(read_bytes(copy), original)
         self.assertEqual(os.listdir(self.dir), ["copy.xml"])
+
+
+class ReplacingFiles(Workspace):
+    """Outputs are replaced as a whole through a private file beside them; what is no regular file
+    is written through; an interrupted edit leaves nothing behind."""
+
+    FORMATTED = read_bytes(os.path.join(EXPECTED, "plant-format.xml"))
+
+    def leftovers(self, folder=None):
+        return [name for name in os.listdir(folder or self.dir) if ".velxmln-" in name]
+
+    def test_links_devices_pipes_and_standard_output(self):
+        os.mkdir(self.path("real"))
+        real = self.copy_of(PLANT, "real/plant.xml")
+        os.symlink("real/plant.xml", self.path("link.xml"))
+        self.assertResult(run("set", self.path("link.xml"), Set.X101, "--text", "2.5"), 0)
+        self.assertTrue(os.path.islink(self.path("link.xml")))
+        self.assertResult(run("select", real, Set.X101), 0, "/plant/line/machine/position/X\t2.5\n")
+
+        # /dev/stdout names whatever standard output is: a pipe, or a file that stays itself.
+        done = subprocess.run([TOOL, "format", PLANT, "-o", "/dev/stdout"], capture_output=True)
+        self.assertEqual((done.returncode, done.stdout, done.stderr), (0, self.FORMATTED, b""))
+        log = self.write("log.txt", "before\n")
+        inode = os.stat(log).st_ino
+        with open(log, "ab") as out:
+            self.assertEqual(subprocess.run([TOOL, "format", PLANT, "-o", "/dev/stdout"], stdout=out).returncode, 0)
+        self.assertEqual(read_bytes(log), b"before\n" + self.FORMATTED)
+        self.assertEqual(os.stat(log).st_ino, inode)
+
+        fifo = self.path("fifo")
+        os.mkfifo(fifo)
+        received = []
+        reader = threading.Thread(target=lambda: received.append(read_bytes(fifo)))
+        reader.start()
+        self.assertResult(run("format", PLANT, "-o", fifo), 0)
+        reader.join()
+        self.assertEqual(received, [self.FORMATTED])
+        self.assertTrue(stat.S_ISFIFO(os.lstat(fifo).st_mode))
+        if os.geteuid() == 0:
+            # A null device of our own, never the system's.
+            device = self.path("null")
+            os.mknod(device, 0o666 | stat.S_IFCHR, os.makedev(1, 3))
+            self.assertResult(run("format", PLANT, "-o", device), 0)
+            self.assertTrue(stat.S_ISCHR(os.lstat(device).st_mode))
+        self.assertEqual(self.leftovers() + self.leftovers(self.path("real")), [])
+
+    def test_an_interrupted_edit_leaves_the_old_or_the_new_file_and_nothing_else(self):
+        items = "".join('<item id="%d" kind="an ordinary attribute">text %d</item>' % (i, i)
+                        for i in range(150000))
+        big = self.write("big.xml", "<big>" + items + "</big>")
+        out = self.path("out.xml")
+        self.assertResult(run("format", big, "-o", out), 0)
+        new = read_bytes(out)
+        for sent in (signal.SIGINT, signal.SIGTERM, signal.SIGINT):
+            self.write("out.xml", "old")
+            process = subprocess.Popen([TOOL, "format", big, "-o", out])
+            # Interrupt as soon as the temporary file appears, in the middle of writing it.
+            while process.poll() is None and not self.leftovers():
+                time.sleep(0.001)
+            process.send_signal(sent)
+            status = process.wait()
+            self.assertIn(status, (0, -sent))
+            self.assertIn(read_bytes(out), (b"old", new))
+            self.assertEqual(self.leftovers(), [])
 
 
 class InputErrors(Workspace):

@@ -33,6 +33,10 @@ void checkPath(const std::string& path) {
 
 /// Writes `tree` to `file` through a temporary file, or to standard output when `file` is empty.
 void writeDocument(const VelXmlN::Tree& tree, const std::string& file) {
+    if (tree.getRoot() == nullptr) {
+        throw CommandError((file.empty() ? std::string("standard output") : file) +
+                           ": the document has no root element; nothing written");
+    }
     try {
         if (file.empty()) {
             tree.putToStream(std::cout);

@@ -4,10 +4,12 @@
 #include "Input.h"
 #include "Text.h"
 
+#include <VelXmlN/AtomicFile.h>
 #include <VelXmlN/Version.h>
 
 #include <CLI/CLI.hpp>
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <new>
@@ -25,6 +27,22 @@ const char* const kOverview =
     "Reads, writes, selects, compares, scans and edits XML documents with the VelXmlN library.\n"
     "Errors go to standard error as one line; the exit status is then 2.";
 
+// An interrupted edit leaves its file as it was; the temporary file beside it goes too, and the
+// signal then ends the program as it would have.
+extern "C" void onInterrupt(int signalNumber) {
+    VelXmlN::discardUnfinishedWrites();
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+}
+
+void removeTemporaryFilesWhenInterrupted() {
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+#ifdef SIGHUP
+    std::signal(SIGHUP, onInterrupt);
+#endif
+}
+
 int reportError(const std::string& message) {
     std::cerr << "velxmln: " << oneLine(message) << '\n';
     return kExitError;
@@ -40,6 +58,7 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stderr), _O_BINARY);
 #endif
     std::ios_base::sync_with_stdio(false);
+    removeTemporaryFilesWhenInterrupted();
 
     CLI::App app(kOverview, "velxmln");
     app.set_version_flag("--version", "velxmln " VELXMLN_VERSION_STRING);
