@@ -23,6 +23,7 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include "external/CodePageConvert.h"
+#include "external/FileSystem.h"
 #include "external/NodeAccess.h"
 #include "external/NodeEvents.h"
 #include "external/ParseGuard.h"
@@ -627,7 +628,7 @@ void CXMLManager::LoadDocument(const char* path, CXMLSaxHandler* handler, bool v
     const std::u16string systemId = VelXmlN::detail::toUtf16(fileName);
     detail::SaxContext context(*handler, fileName);
     context.setRescan([&fileName](detail::Utf8Locator& locator) {
-        detail::File again(std::fopen(fileName.c_str(), "rb"));
+        detail::File again(VelXmlN::platform::openBytesForReading(fileName));
         if (!again) {
             return false;
         }

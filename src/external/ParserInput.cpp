@@ -1,5 +1,7 @@
 #include "external/ParserInput.h"
 
+#include "external/FileSystem.h"
+
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -26,7 +28,7 @@ constexpr std::uint64_t kParserMemoryFloor = 16u * 1024u * 1024u;
 }  // namespace
 
 File openFile(const std::string& path) {
-    File file(std::fopen(path.c_str(), "rb"));
+    File file(VelXmlN::platform::openBytesForReading(path));
     if (!file) {
         throwFileError("open", path, errno);
     }

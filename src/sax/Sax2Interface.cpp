@@ -28,6 +28,7 @@
 #include <VelXmlN/kasxmln.h>
 
 #include "external/CodePageConvert.h"
+#include "external/FileSystem.h"
 #include "external/ParserInput.h"
 #include "external/XercesInit.h"
 
@@ -56,7 +57,7 @@ class ScanSource final : public xercesc::InputSource {
 
     // Null when the file cannot be opened: the parser then reports a fatal error naming it.
     xercesc::BinInputStream* makeStream() const override {
-        kasxmln::detail::File file(std::fopen(fileName_.c_str(), "rb"));
+        kasxmln::detail::File file(VelXmlN::platform::openBytesForReading(fileName_));
         if (!file) {
             return nullptr;
         }

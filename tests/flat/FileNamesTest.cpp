@@ -60,10 +60,6 @@ TEST(FileNames, NonAsciiNamesInTheSystemCodePage) {
 }
 
 TEST(FileNames, NonAsciiNamesInUtf8) {
-#ifdef _WIN32
-    GTEST_SKIP() << "the Win32 file calls still take ANSI names; the wide calls of the file-safety "
-                    "rewrite (issue 16) make UTF-8 names work";
-#endif
     const testing_support::CodePageScope scope(NarrowCodePage::Utf8);
     // "ä€ café 中 😀.xml": beyond Windows-1252 and beyond the basic plane.
     const std::string name = "\xC3\xA4\xE2\x82\xAC caf\xC3\xA9 \xE4\xB8\xAD \xF0\x9F\x98\x80.xml";
