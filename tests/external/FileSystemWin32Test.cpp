@@ -1,18 +1,12 @@
 // The Win32 side of the file functions: output files written beside their target and put in its
-// place with its attributes, devices written through, read-only files refused, names in the
-// narrow code page reaching the system as UTF-16, and messages naming the file.
+// place with its attributes, devices written through, read-only files refused, and messages naming
+// the file. Names outside ASCII are tested through the flat functions (flat/FileNamesTest.cpp).
 #include "external/FileSystem.h"
 #include "support/ScratchFolder.h"
-#include "support/TestSupport.h"
-
-#include <VelXmlN/CodePage.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -119,38 +113,6 @@ TEST(OutputFileWin32, DevicesAreWrittenThroughAndWhatCannotBeReplacedIsRefused) 
     EXPECT_EQ(temporaryFilesIn(scratch.path()), Names{});
 }
 
-TEST(OutputFileWin32, NamesInTheNarrowCodePageBecomeUtf16) {
-    ScratchFolder scratch;
-    struct Case {
-        VelXmlN::NarrowCodePage page;
-        std::string narrow;
-        std::string utf8;
-    };
-    // "ä€ café.xml" in Windows-1252 (the ANSI code page under Wine), and a name beyond it.
-    const std::vector<Case> cases = {
-        {VelXmlN::NarrowCodePage::System, "\xE4\x80 caf\xE9.xml",
-         "\xC3\xA4\xE2\x82\xAC caf\xC3\xA9.xml"},
-        {VelXmlN::NarrowCodePage::Utf8, "\xE4\xB8\xAD \xF0\x9F\x98\x80.xml",
-         "\xE4\xB8\xAD \xF0\x9F\x98\x80.xml"}};
-    for (const Case& c : cases) {
-        const testing_support::CodePageScope scope(c.page);
-        const std::string target = scratch / c.narrow;
-        EXPECT_EQ(replace(target, "one"), "");
-        EXPECT_EQ(replace(target, "two"), "") << "replaced under its own name";
-        EXPECT_TRUE(fileExists(target));
-        // Read back by the wide name the characters make.
-        std::ifstream in(std::filesystem::path(scratch.path()) / std::filesystem::u8path(c.utf8),
-                         std::ios_base::binary);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "two") << c.utf8;
-    }
-    Names names;
-    for (const auto& entry : std::filesystem::directory_iterator(scratch.path())) {
-        names.push_back(entry.path().filename().u8string());
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (Names{cases[0].utf8, cases[1].utf8})) << "no temporary file left";
-}
-
 TEST(FileSystemWin32, ParentFolderOfWindowsPaths) {
     EXPECT_EQ(parentFolder("C:\\data\\out\\a.xml"), "C:\\data\\out");
     EXPECT_EQ(parentFolder("C:/data/out/a.xml"), "C:/data/out");
@@ -168,10 +130,6 @@ TEST(OutputFileWin32, ReplacesFromBesideTheTargetKeepingItsAttributes) {
 }
 
 TEST(OutputFileWin32, DevicesAreWrittenThroughAndWhatCannotBeReplacedIsRefused) {
-    GTEST_SKIP() << "the Win32 side of the file functions";
-}
-
-TEST(OutputFileWin32, NamesInTheNarrowCodePageBecomeUtf16) {
     GTEST_SKIP() << "the Win32 side of the file functions";
 }
 
