@@ -22,3 +22,9 @@ install(FILES ${PROJECT_BINARY_DIR}/VelXmlNConfig.cmake ${PROJECT_BINARY_DIR}/Ve
 file(RELATIVE_PATH VELXMLN_PC_TO_PREFIX "/root/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/root")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/velxmln.pc.in ${PROJECT_BINARY_DIR}/velxmln.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/velxmln.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# The user guide, where Debian keeps a package's documents.
+set(VELXMLN_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/velxmln)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${VELXMLN_DOC_DIR})
+file(GLOB VELXMLN_GUIDE ${PROJECT_SOURCE_DIR}/docs/*.md)
+install(FILES ${VELXMLN_GUIDE} DESTINATION ${VELXMLN_DOC_DIR}/guide)

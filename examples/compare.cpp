@@ -24,7 +24,7 @@ int main() {
 
     // Only what lies below the two elements is compared: here the lines and their contents.
     for (const DifferentItem& item : Compare::findDifferences(a->getRoot(), b->getRoot())) {
-        std::cout << item.getDifference() << ' '
+        std::cout << DifferentItem::getDifferenceName(item.getDifference()) << ' '
                   << VelXmlN::XPathNavigator::makeXPath(*item.getElementA());
         if (item.getAttributeA() != nullptr) {
             std::cout << "/@" << item.getAttributeA()->getName();

@@ -3,9 +3,15 @@
 # Usage: scripts/install-deps.sh [extra-package...]
 set -euo pipefail
 
+# The Python package is built for Debian's own python3 with pybind11, tested with pytest and
+# installed with pip into a venv in the consumer test; dpkg-dev's dpkg-shlibdeps gives the Debian
+# packages of `make package` their dependencies; Doxygen builds the API reference (`make docs`),
+# which a test keeps free of warnings.
 packages=(
-  g++ clang cmake make pkg-config python3
+  g++ clang cmake make pkg-config python3 dpkg-dev
   libxerces-c-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  python3-dev pybind11-dev python3-pybind11 python3-pytest python3-venv python3-pip
+  python3-setuptools doxygen
   "$@"
 )
 

@@ -17,7 +17,8 @@ prefix=$(bash "$root/scripts/build-windows-deps.sh" | tail -n 1)
 mkdir -p "$build/host-headers"
 ln -sfn /usr/include/CLI "$build/host-headers/CLI"
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
+# The Python package would need a Python for Windows to build against and to run.
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELXMLN_BUILD_PYTHON=OFF \
   -DVELXMLN_CLI11_INCLUDE_DIR="$build/host-headers" \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" \
   -DCMAKE_PREFIX_PATH="$prefix" \

@@ -25,7 +25,12 @@
 //    because a forked one would count pages of this process, and getrusage's ru_maxrss in a
 //    started program still carries the peak of the process image it replaced.
 //
-// Usage: bench_peers [--runs N] [--mb SIZE] [--only records|text|config]
+// With --small, it reads instead the small documents of SmallDocuments.h (a short configuration,
+// a commented settings file, configurations with a DOCTYPE naming an external DTD, 0.8 to 145 KB)
+// from memory, each many times in a row, and prints the processor time of one read (parse and
+// destruction of the tree) for each library, with ratios to tinyxml2 and pugixml.
+//
+// Usage: bench_peers [--runs N] [--mb SIZE] [--only records|text|config] [--small]
 #include <malloc.h>
 #include <stdlib.h>
 #include <time.h>
@@ -66,6 +71,7 @@
 
 #include "GeneratedDocuments.h"
 #include "MemoryStreams.h"
+#include "SmallDocuments.h"
 
 namespace {
 
@@ -494,6 +500,51 @@ void runFile(const std::string& self, const std::string& path, const std::string
     report(label, megabytes, runs, peers, figures);
 }
 
+// Reads each small document many times with every library; a round gives each library about
+// kRoundSeconds of reads, and the rounds take turns so that a change of load touches all alike.
+void runSmall(int runs) {
+    constexpr double kRoundSeconds = 0.2;
+    std::vector<std::unique_ptr<Peer>> peers = makePeers();
+    for (const bench_documents::SmallDocument& document : bench_documents::makeSmallDocuments()) {
+        std::vector<int> reads(peers.size());
+        for (std::size_t i = 0; i < peers.size(); ++i) {
+            const Clock::time_point start = Clock::now();
+            peers[i]->parse(document.text);
+            peers[i]->clear();
+            reads[i] = std::max(10, static_cast<int>(kRoundSeconds / secondsSince(start)));
+        }
+        std::vector<std::vector<double>> micros(peers.size());
+        for (int run = 0; run < runs; ++run) {
+            for (std::size_t i = 0; i < peers.size(); ++i) {
+                const Clock::time_point start = Clock::now();
+                for (int k = 0; k < reads[i]; ++k) {
+                    peers[i]->parse(document.text);
+                    peers[i]->clear();
+                }
+                micros[i].push_back(secondsSince(start) * 1e6 / reads[i]);
+            }
+        }
+        double tinyxml2 = 0;
+        double pugixml = 0;
+        for (std::size_t i = 0; i < peers.size(); ++i) {
+            if (std::strcmp(peers[i]->name(), "tinyxml2") == 0) {
+                tinyxml2 = median(micros[i]);
+            } else if (std::strcmp(peers[i]->name(), "pugixml") == 0) {
+                pugixml = median(micros[i]);
+            }
+        }
+        std::printf("\n%s, %zu bytes: one read and destruction, medians of %d runs (load %s)\n",
+                    document.name.c_str(), document.text.size(), runs, loadAverage().c_str());
+        std::printf("%-18s %12s %11s %10s\n", "library", "us per read", "x tinyxml2", "x pugixml");
+        for (std::size_t i = 0; i < peers.size(); ++i) {
+            const double us = median(micros[i]);
+            std::printf("%-18s %12.2f %11.2f %10.2f\n", peers[i]->name(), us, us / tinyxml2,
+                        us / pugixml);
+        }
+        std::fflush(stdout);
+    }
+}
+
 struct XercesSession {
     XercesSession() { xercesc::XMLPlatformUtils::Initialize(); }
     ~XercesSession() { xercesc::XMLPlatformUtils::Terminate(); }
@@ -509,8 +560,14 @@ int main(int argc, char** argv) {
         return measurePeak(args[1], args[2]);
     }
     int runs = 5;
+    bool small = false;
     double megabytes = static_cast<double>(bench_documents::kDefaultBytes) / 1e6;
     std::string only;
+    const auto flag = std::find(args.begin(), args.end(), "--small");
+    if (flag != args.end()) {
+        small = true;
+        args.erase(flag);
+    }
     for (std::size_t i = 0; i + 1 < args.size(); i += 2) {
         if (args[i] == "--runs") {
             runs = std::max(1, std::atoi(args[i + 1].c_str()));
@@ -521,9 +578,10 @@ int main(int argc, char** argv) {
         }
     }
     if (args.size() % 2 != 0) {
-        std::fprintf(stderr, "usage: bench_peers [--runs N] [--mb SIZE] [--only KIND]\n");
+        std::fprintf(stderr, "usage: bench_peers [--runs N] [--mb SIZE] [--only KIND] [--small]\n");
         return 2;
     }
+
     char folder[] = "/tmp/velxmln-peers-XXXXXX";
     if (mkdtemp(folder) == nullptr) {
         std::perror("mkdtemp");
@@ -535,7 +593,7 @@ int main(int argc, char** argv) {
     int status = 0;
     std::vector<std::string> made;
     try {
-        for (int kind = 0; kind < bench_documents::kKinds; ++kind) {
+        for (int kind = 0; kind < (small ? 0 : bench_documents::kKinds); ++kind) {
             const std::string name = bench_documents::kindName(kind);
             if (!only.empty() && only != name) {
                 continue;
@@ -548,6 +606,9 @@ int main(int argc, char** argv) {
             }
             made.push_back(path);
             runFile(self, path, name + ".xml", runs);
+        }
+        if (small) {
+            runSmall(runs);
         }
     } catch (const std::exception& problem) {
         std::fprintf(stderr, "bench_peers: %s\n", problem.what());

@@ -65,6 +65,10 @@ class VELXMLN_API DifferentItem {
     /// The kind of difference.
     Difference getDifference() const noexcept { return difference; }
 
+    /// The name of a kind as its enumerator is spelled ("ChildCount", "AttributeValue"), for
+    /// reports; "Unknown" for a value that is none of the kinds.
+    static const char* getDifferenceName(Difference kind) noexcept;
+
   private:
     Data const* elementA;
     AttributeData const* attributeA;

@@ -117,7 +117,7 @@ class VELXMLN_API CXMLException : public std::exception {
     /// A descriptive message: for kNameError "invalid XML name '<name>'", for kCharacterError
     /// "control character U+00XX at byte N cannot be written as XML: '<text>'" (or "character
     /// U+FFFE ..." and "character U+FFFF ..."; the quoted text cut to 60 bytes, control characters
-    /// shown as \xNN), otherwise the text itself.
+    /// shown as a backslash, "x" and two hex digits), otherwise the text itself.
     const char* what() const noexcept override;
 
   private:

@@ -20,16 +20,19 @@
    goes on. Texts are copied up to their first zero byte.
 
    Threads: both families keep their state in unsynchronised globals; call them from one thread at
-   a time.
+   a time. The error mode and the last error belong to the calling thread.
 
-   Exceptions: these functions are implemented in C++. The reading and writing functions
-   (VELXMLN_ReadFile, VELXMLN_WriteFile, VELXMLN_Read_Tree, VELXMLN_Write_Tree) let a
-   kasxmln::CXMLException out when the document cannot be read or written (malformed XML, an
-   invalid element or attribute name, a control character in a text). Every function may let
-   std::bad_alloc out when memory runs out. No other exception leaves a function: a printf format
-   the library refuses is reported by the function's refusal value. A C caller cannot catch these
-   exceptions; to a C program they are fatal, so a program that must survive malformed input calls
-   the reading functions from C++. A failed write never replaces the target file. */
+   Errors: these functions are implemented in C++, and by default (VELXMLN_ERRORS_THROW) an
+   exception passes out of them as described: the reading and writing functions (VELXMLN_ReadFile,
+   VELXMLN_WriteFile, VELXMLN_Read_Tree, VELXMLN_Write_Tree) let a kasxmln::CXMLException out when
+   the document cannot be read or written (malformed XML, an invalid element or attribute name, a
+   control character in a text), and every function may let std::bad_alloc out when memory runs
+   out. A C caller cannot catch them; to a C program they are fatal. A C program, or any caller
+   from another language, switches its thread to VELXMLN_ERRORS_RETURN with VELXMLN_SetErrorMode:
+   then no exception leaves a function; it returns its failure value instead (0, -1, 0.0 or an
+   empty text, as each function states) and keeps the message for VELXMLN_GetLastError. A printf
+   format the library refuses is reported by the function's refusal value in both modes. A failed
+   write never replaces the target file. */
 
 #include <stddef.h>
 
@@ -43,8 +46,8 @@ extern "C" {
 
 /* Deletes the current document and reads a new one from the file. Returns 0, leaving an empty
    current document, when the file cannot be opened; returns 0 and changes nothing when `fileName`
-   is null. Throws CXMLException for a file that holds no readable document; the new, empty
-   current document stays then. */
+   is null. Throws CXMLException for a file that holds no readable document (in
+   VELXMLN_ERRORS_RETURN mode: returns 0); the new, empty current document stays then. */
 VELXMLN_API int VELXMLN_ReadFile(const char* fileName);
 
 /* Writes the current document to the file by way of a private temporary file beside it that
@@ -53,8 +56,8 @@ VELXMLN_API int VELXMLN_ReadFile(const char* fileName);
    when the target was written; 0 when there is no current document, the document has no root
    element, `fileName` is null, or the file could not be written, and the target is then
    unchanged. Throws CXMLException for a document that cannot be written, such as an invalid name
-   or a nameless element with attributes or children (the target is unchanged and no temporary
-   file is left). */
+   or a nameless element with attributes or children (in VELXMLN_ERRORS_RETURN mode: returns 0);
+   the target is unchanged and no temporary file is left. */
 VELXMLN_API int VELXMLN_WriteFile(const char* fileName);
 
 /* Moves one level down, creating an empty current document when there is none. Without a current
@@ -160,13 +163,15 @@ VELXMLN_API void VELXMLN_Delete_Tree(int tree);
 /* Fills the document from the file: when the file holds a document, it replaces the root element,
    whose elements are destroyed (their tag handles become invalid). A null `fileName` or a file
    that cannot be opened changes nothing. Throws CXMLException for a file that holds no readable
-   document; the document and its handles are then unchanged. */
+   document (in VELXMLN_ERRORS_RETURN mode the message is kept instead); the document and its
+   handles are then unchanged. */
 VELXMLN_API void VELXMLN_Read_Tree(int tree, const char* fileName);
 
 /* Writes the document to the file as VELXMLN_WriteFile does: a private temporary file beside the
    target replaces it only when the whole document was written and flushed to disk; otherwise,
    and for a document without a root element, the target is unchanged. Throws CXMLException for a
-   document that cannot be written (target unchanged, no temporary file left). */
+   document that cannot be written (in VELXMLN_ERRORS_RETURN mode the message is kept instead;
+   target unchanged, no temporary file left). */
 VELXMLN_API void VELXMLN_Write_Tree(int tree, const char* fileName);
 
 /* The tag handle of the document's root element (given out on first request); -1 for an invalid
@@ -282,6 +287,60 @@ VELXMLN_API int VELXMLN_Get_Attribute_Int(int tag, const char* name);
 
 /* Sets the attribute to the decimal text of `value`, creating it when missing. */
 VELXMLN_API void VELXMLN_Set_Attribute_Int(int tag, const char* name, int value);
+
+/* ---- Error mode ------------------------------------------------------------------------------ */
+
+/* Exceptions pass out of the functions (the default of every thread). */
+#define VELXMLN_ERRORS_THROW 0
+/* Errors become results: a function catches every exception, returns its failure value and keeps
+   the message for VELXMLN_GetLastError. */
+#define VELXMLN_ERRORS_RETURN 1
+
+/* Sets the error mode of the calling thread (VELXMLN_ERRORS_THROW or VELXMLN_ERRORS_RETURN) and
+   returns the mode it had; any other value changes nothing and returns -1. Leaves the last error
+   as it is. */
+VELXMLN_API int VELXMLN_SetErrorMode(int mode);
+
+/* The error mode of the calling thread. */
+VELXMLN_API int VELXMLN_GetErrorMode(void);
+
+/* Copies the message of the calling thread's last error into `buffer` when it fits with its
+   terminating zero (otherwise the buffer receives the empty string) and returns the message's
+   full length, 0 when there is none; `buffer` may be null when `bufferSize` is 0. In
+   VELXMLN_ERRORS_RETURN mode every other function of this header clears the last error when it
+   starts and sets it when it fails: after a call of a function that returns nothing
+   (VELXMLN_Read_Tree, VELXMLN_Write_Tree, the Set_ functions) a length above 0 says it failed.
+   Failures with a message: an exception (the messages of CXMLException name what and where;
+   "out of memory" for std::bad_alloc) and a file that cannot be opened or written by the four
+   file functions ("cannot open 'name': <the system's reason>"). Refusals for null pointers,
+   invalid handles and missing items set no message. Reading the message leaves it in place. */
+VELXMLN_API int VELXMLN_GetLastError(char* buffer, size_t bufferSize);
+
+/* ---- Lengths and attribute lists of the handle family ---------------------------------------- */
+
+/* The length in bytes of the element's text (up to its first zero byte), so that a caller can
+   size the buffer of VELXMLN_Get_Text, which reports only what fitted; -1 for an invalid handle. */
+VELXMLN_API int VELXMLN_Get_Text_Length(int tag);
+
+/* The length of the element's name, for VELXMLN_Get_Tag_Name; -1 for an invalid handle. */
+VELXMLN_API int VELXMLN_Get_Tag_Name_Length(int tag);
+
+/* The length of the text of the element's first attribute `name`, for VELXMLN_Get_Attribute; -1
+   when there is no such attribute (so an empty value, 0, differs from a missing one), for an
+   invalid handle or a null `name`. */
+VELXMLN_API int VELXMLN_Get_Attribute_Length(int tag, const char* name);
+
+/* The number of attributes of the element; 0 for an invalid handle. */
+VELXMLN_API int VELXMLN_Get_Attribute_Count(int tag);
+
+/* Copies the name of the element's attribute number `index` (0 is the first, in the element's
+   order; VELXMLN_Get_Attribute_Count tells how many there are) into `buffer` when it fits with
+   its terminating zero (otherwise the empty string) and returns 1; `length`, if not null,
+   receives the full length of the name, whether or not it fitted. `buffer` may be null when
+   `bufferSize` is 0, to learn the length only. Returns 0, leaving buffer and length untouched,
+   for an invalid handle, an index out of range, or a null buffer with a size above 0. */
+VELXMLN_API int VELXMLN_Get_Attribute_Name(int tag, int index, char* buffer, size_t bufferSize,
+                                           int* length);
 
 #ifdef __cplusplus
 }

@@ -6,6 +6,7 @@
 
 #include "elements/NumberText.h"
 #include "flat/DocumentFile.h"
+#include "flat/ErrorMode.h"
 #include "flat/FileOpeners.h"
 #include "flat/TextBuffer.h"
 #include "flat/TextLine.h"
@@ -63,214 +64,266 @@ int applyFormat(Apply&& apply) {
 }  // namespace
 
 int VELXMLN_ReadFile(const char* fileName) {
-    if (fileName == nullptr) {
-        return 0;
-    }
-    delete currentTree;
-    currentTree = nullptr;
-    currentTree = new Tree();
-    const auto stream = VelXmlN::detail::openInputFile(fileName);
-    if (!stream->good()) {
-        return 0;
-    }
-    currentTree->buildOfStream(*stream);
-    return 1;
+    return VelXmlN::detail::guarded(
+        0,
+        [&] {
+            if (fileName == nullptr) {
+                return 0;
+            }
+            delete currentTree;
+            currentTree = nullptr;
+            currentTree = new Tree();
+            const auto stream = VelXmlN::detail::openInputFile(fileName);
+            if (!stream->good()) {
+                VelXmlN::detail::noteOpenFailure(fileName);
+                return 0;
+            }
+            currentTree->buildOfStream(*stream);
+            return 1;
+        },
+        "read", fileName);
 }
 
 int VELXMLN_WriteFile(const char* fileName) {
-    if (currentTree == nullptr || fileName == nullptr) {
-        return 0;
-    }
-    return VelXmlN::detail::writeDocument(*currentTree, fileName) ? 1 : 0;
+    return VelXmlN::detail::guarded(
+        0,
+        [&] {
+            if (currentTree == nullptr || fileName == nullptr) {
+                return 0;
+            }
+            return VelXmlN::detail::writeDocument(*currentTree, fileName) ? 1 : 0;
+        },
+        "write", fileName);
 }
 
 int VELXMLN_Open(const char* name) {
-    if (name == nullptr) {
-        return 0;
-    }
-    if (currentTree == nullptr) {
-        currentTree = new Tree();
-    }
-    currentTree->open(name, true);
-    return 1;
+    return VelXmlN::detail::guarded(0, [&] {
+        if (name == nullptr) {
+            return 0;
+        }
+        if (currentTree == nullptr) {
+            currentTree = new Tree();
+        }
+        currentTree->open(name, true);
+        return 1;
+    });
 }
 
 int VELXMLN_Close(void) {
-    if (currentTree == nullptr) {
-        return 0;
-    }
-    currentTree->close();
-    return 1;
+    return VelXmlN::detail::guarded(0, [&] {
+        if (currentTree == nullptr) {
+            return 0;
+        }
+        currentTree->close();
+        return 1;
+    });
 }
 
 int VELXMLN_Stop(void) {
-    delete currentTree;
-    currentTree = nullptr;
-    return 1;
+    return VelXmlN::detail::guarded(0, [&] {
+        delete currentTree;
+        currentTree = nullptr;
+        return 1;
+    });
 }
 
 int VELXMLN_GetReal(double* value) {
-    Data* element = currentElement();
-    if (value == nullptr || element == nullptr) {
-        return 0;
-    }
-    readNumber(element->getData(), value);
-    return 1;
+    return VelXmlN::detail::guarded(0, [&] {
+        Data* element = currentElement();
+        if (value == nullptr || element == nullptr) {
+            return 0;
+        }
+        readNumber(element->getData(), value);
+        return 1;
+    });
 }
 
 int VELXMLN_SetReal(double value) {
-    if (currentTree == nullptr) {
-        return 0;
-    }
-    if (Data* element = currentElement()) {
-        element->setData(value);
-    }
-    return 1;
+    return VelXmlN::detail::guarded(0, [&] {
+        if (currentTree == nullptr) {
+            return 0;
+        }
+        if (Data* element = currentElement()) {
+            element->setData(value);
+        }
+        return 1;
+    });
 }
 
 int VELXMLN_SetRealFormat(double value, const char* format) {
-    if (currentTree == nullptr || format == nullptr) {
-        return 0;
-    }
-    return applyFormat([value, format] {
-        // Without a current element nothing is stored, but the same format gets the same answer.
-        if (Data* element = currentElement()) {
-            element->setData(value, format);
-        } else {
-            Data().setData(value, format);
+    return VelXmlN::detail::guarded(0, [&] {
+        if (currentTree == nullptr || format == nullptr) {
+            return 0;
         }
+        return applyFormat([value, format] {
+            // Without a current element nothing is stored, but the same format gets the same
+            // answer.
+            if (Data* element = currentElement()) {
+                element->setData(value, format);
+            } else {
+                Data().setData(value, format);
+            }
+        });
     });
 }
 
 int VELXMLN_GetInt(int* value) {
-    Data* element = currentElement();
-    if (value == nullptr || element == nullptr) {
-        return 0;
-    }
-    readNumber(element->getData(), value);
-    return 1;
+    return VelXmlN::detail::guarded(0, [&] {
+        Data* element = currentElement();
+        if (value == nullptr || element == nullptr) {
+            return 0;
+        }
+        readNumber(element->getData(), value);
+        return 1;
+    });
 }
 
 int VELXMLN_SetInt(int value) {
-    if (currentTree == nullptr) {
-        return 0;
-    }
-    if (Data* element = currentElement()) {
-        element->setData(value);
-    }
-    return 1;
+    return VelXmlN::detail::guarded(0, [&] {
+        if (currentTree == nullptr) {
+            return 0;
+        }
+        if (Data* element = currentElement()) {
+            element->setData(value);
+        }
+        return 1;
+    });
 }
 
 int VELXMLN_GetText(char* buffer, size_t bufferSize, int* length) {
-    Data* element = currentElement();
-    if (buffer == nullptr || element == nullptr) {
-        return 0;
-    }
-    VelXmlN::detail::copyToBuffer(element->getData(), buffer, bufferSize);
-    if (length != nullptr) {
-        *length = VelXmlN::detail::lengthResult(VelXmlN::detail::cTextLength(element->getData()));
-    }
-    return 1;
+    return VelXmlN::detail::guarded(0, [&] {
+        Data* element = currentElement();
+        if (buffer == nullptr || element == nullptr) {
+            return 0;
+        }
+        VelXmlN::detail::copyToBuffer(element->getData(), buffer, bufferSize);
+        if (length != nullptr) {
+            *length =
+                VelXmlN::detail::lengthResult(VelXmlN::detail::cTextLength(element->getData()));
+        }
+        return 1;
+    });
 }
 
 int VELXMLN_SetText(const char* text) {
-    if (currentTree == nullptr || text == nullptr) {
-        return 0;
-    }
-    if (Data* element = currentElement()) {
-        element->setData(std::string(text));
-    }
-    return 1;
+    return VelXmlN::detail::guarded(0, [&] {
+        if (currentTree == nullptr || text == nullptr) {
+            return 0;
+        }
+        if (Data* element = currentElement()) {
+            element->setData(std::string(text));
+        }
+        return 1;
+    });
 }
 
 int VELXMLN_AddTextLine(const char* line) {
-    Data* element = currentElement();
-    if (line == nullptr || element == nullptr) {
-        return 0;
-    }
-    element->setData(VelXmlN::detail::appendTextLine(element->getData(), line));
-    return 1;
+    return VelXmlN::detail::guarded(0, [&] {
+        Data* element = currentElement();
+        if (line == nullptr || element == nullptr) {
+            return 0;
+        }
+        element->setData(VelXmlN::detail::appendTextLine(element->getData(), line));
+        return 1;
+    });
 }
 
 int VELXMLN_GetAttributeReal(const char* name, double* value) {
-    const VelXmlN::AttributeData* attribute = currentAttribute(name);
-    if (value == nullptr || attribute == nullptr) {
-        return 0;
-    }
-    *value = VelXmlN::detail::readDouble(attribute->getChar());
-    return 1;
+    return VelXmlN::detail::guarded(0, [&] {
+        const VelXmlN::AttributeData* attribute = currentAttribute(name);
+        if (value == nullptr || attribute == nullptr) {
+            return 0;
+        }
+        *value = VelXmlN::detail::readDouble(attribute->getChar());
+        return 1;
+    });
 }
 
 int VELXMLN_SetAttributeReal(const char* name, double value) {
-    if (currentTree == nullptr || name == nullptr) {
-        return 0;
-    }
-    if (Data* element = currentElement()) {
-        element->setAttribute(name, value);
-    }
-    return 1;
+    return VelXmlN::detail::guarded(0, [&] {
+        if (currentTree == nullptr || name == nullptr) {
+            return 0;
+        }
+        if (Data* element = currentElement()) {
+            element->setAttribute(name, value);
+        }
+        return 1;
+    });
 }
 
 int VELXMLN_SetAttributeRealFormat(const char* name, double value, const char* format) {
-    if (currentTree == nullptr || name == nullptr || format == nullptr) {
-        return 0;
-    }
-    return applyFormat([name, value, format] {
-        if (Data* element = currentElement()) {
-            element->setAttribute(name, value, format);
-        } else {
-            Data().setAttribute(name, value, format);
+    return VelXmlN::detail::guarded(0, [&] {
+        if (currentTree == nullptr || name == nullptr || format == nullptr) {
+            return 0;
         }
+        return applyFormat([name, value, format] {
+            if (Data* element = currentElement()) {
+                element->setAttribute(name, value, format);
+            } else {
+                Data().setAttribute(name, value, format);
+            }
+        });
     });
 }
 
 int VELXMLN_GetAttributeInt(const char* name, int* value) {
-    const VelXmlN::AttributeData* attribute = currentAttribute(name);
-    if (value == nullptr || attribute == nullptr) {
-        return 0;
-    }
-    *value = VelXmlN::detail::readInt(attribute->getChar());
-    return 1;
+    return VelXmlN::detail::guarded(0, [&] {
+        const VelXmlN::AttributeData* attribute = currentAttribute(name);
+        if (value == nullptr || attribute == nullptr) {
+            return 0;
+        }
+        *value = VelXmlN::detail::readInt(attribute->getChar());
+        return 1;
+    });
 }
 
 int VELXMLN_SetAttributeInt(const char* name, int value) {
-    if (currentTree == nullptr || name == nullptr) {
-        return 0;
-    }
-    if (Data* element = currentElement()) {
-        element->setAttribute(name, value, true);
-    }
-    return 1;
+    return VelXmlN::detail::guarded(0, [&] {
+        if (currentTree == nullptr || name == nullptr) {
+            return 0;
+        }
+        if (Data* element = currentElement()) {
+            element->setAttribute(name, value, true);
+        }
+        return 1;
+    });
 }
 
 int VELXMLN_GetAttributeText(const char* name, char* buffer, size_t bufferSize, int* length) {
-    const VelXmlN::AttributeData* attribute = currentAttribute(name);
-    if (buffer == nullptr || attribute == nullptr) {
-        return 0;
-    }
-    VelXmlN::detail::copyToBuffer(attribute->getData(), buffer, bufferSize);
-    if (length != nullptr) {
-        *length = VelXmlN::detail::lengthResult(VelXmlN::detail::cTextLength(attribute->getData()));
-    }
-    return 1;
+    return VelXmlN::detail::guarded(0, [&] {
+        const VelXmlN::AttributeData* attribute = currentAttribute(name);
+        if (buffer == nullptr || attribute == nullptr) {
+            return 0;
+        }
+        VelXmlN::detail::copyToBuffer(attribute->getData(), buffer, bufferSize);
+        if (length != nullptr) {
+            *length =
+                VelXmlN::detail::lengthResult(VelXmlN::detail::cTextLength(attribute->getData()));
+        }
+        return 1;
+    });
 }
 
 int VELXMLN_SetAttributeText(const char* name, const char* text) {
-    if (currentTree == nullptr || name == nullptr || text == nullptr) {
-        return 0;
-    }
-    if (Data* element = currentElement()) {
-        element->setAttribute(name, std::string(text), true);
-    }
-    return 1;
+    return VelXmlN::detail::guarded(0, [&] {
+        if (currentTree == nullptr || name == nullptr || text == nullptr) {
+            return 0;
+        }
+        if (Data* element = currentElement()) {
+            element->setAttribute(name, std::string(text), true);
+        }
+        return 1;
+    });
 }
 
 int VELXMLN_AddAttributeTextLine(const char* name, const char* line) {
-    Data* element = currentElement();
-    if (name == nullptr || line == nullptr || element == nullptr) {
-        return 0;
-    }
-    element->setAttribute(
-        name, VelXmlN::detail::appendTextLine(element->getAttributeString(name), line), true);
-    return 1;
+    return VelXmlN::detail::guarded(0, [&] {
+        Data* element = currentElement();
+        if (name == nullptr || line == nullptr || element == nullptr) {
+            return 0;
+        }
+        element->setAttribute(
+            name, VelXmlN::detail::appendTextLine(element->getAttributeString(name), line), true);
+        return 1;
+    });
 }

@@ -1,5 +1,6 @@
 #include "flat/DocumentFile.h"
 
+#include "flat/ErrorMode.h"
 #include "flat/FileOpeners.h"
 
 #include <ios>
@@ -11,12 +12,15 @@ namespace detail {
 bool writeDocument(const Tree& document, const std::string& fileName) {
     if (document.getRoot() == nullptr) {
         // An empty document is most often a read that failed: writing it would empty the file.
+        noteError("cannot write '" + fileName + "': the document has no root element");
         return false;
     }
     TempFileWriter writer(fileName, std::ios_base::out | std::ios_base::binary);
     std::ostream* stream = writer.stream();
     if (stream == nullptr || !stream->good()) {
-        return writer.finish();
+        writer.finish();
+        noteError(writer.error());
+        return false;
     }
     try {
         document.putToStream(*stream);
@@ -26,7 +30,11 @@ bool writeDocument(const Tree& document, const std::string& fileName) {
         writer.abandon();
         throw;
     }
-    return writer.finish();
+    const bool replaced = writer.finish();
+    if (!replaced) {
+        noteError(writer.error());
+    }
+    return replaced;
 }
 
 }  // namespace detail

@@ -55,3 +55,47 @@ if(PKG_CONFIG)
   run(${emulator} ${WORK_DIR}/consumer-pc${EXE_SUFFIX})
   message(STATUS "pkg-config: ${last_output}")
 endif()
+
+# The installed command starts from this prefix through its RUNPATH, with no LD_LIBRARY_PATH (on
+# Windows the DLL is installed beside it).
+run(${emulator} ${prefix}/bin/velxmln${EXE_SUFFIX} --version)
+message(STATUS "installed command: ${last_output}")
+
+# The examples folder is a project of its own: built against the install and run with ctest.
+set(examples_emulator)
+if(TOOLCHAIN)
+  set(examples_emulator "-DCMAKE_CROSSCOMPILING_EMULATOR=${emulator}")
+endif()
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples -B ${WORK_DIR}/examples
+    "-DCMAKE_PREFIX_PATH=${prefix_path}" -DCMAKE_BUILD_TYPE=Release ${cross_options}
+    ${examples_emulator})
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/examples)
+if(dlls)
+  file(COPY ${dlls} DESTINATION ${WORK_DIR}/examples)
+endif()
+run(${CMAKE_COMMAND} -E chdir ${WORK_DIR}/examples ctest --output-on-failure)
+message(STATUS "examples: built and run against the install")
+
+# The Python package: installed by cmake --install for Debian's interpreter, and installable
+# offline with pip into a venv that sees Debian's packages (setuptools, pybind11).
+if(PYTHON)
+  set(ENV{PYTHONPATH} ${prefix}/lib/python3/dist-packages)
+  set(ENV{PYTHONDONTWRITEBYTECODE} 1)
+  run(${PYTHON} ${SOURCE_DIR}/examples/python/plant.py ${SOURCE_DIR}/examples/data/plant.xml)
+  unset(ENV{PYTHONPATH})
+  run(${PYTHON} -m venv --system-site-packages ${WORK_DIR}/venv)
+  # pip builds in the folder it is given: a copy keeps the source tree clean.
+  file(COPY ${SOURCE_DIR}/python/ DESTINATION ${WORK_DIR}/python-source
+    PATTERN build EXCLUDE PATTERN *.egg-info EXCLUDE)
+  set(ENV{PKG_CONFIG_PATH} ${pc_dir})
+  run(${WORK_DIR}/venv/bin/pip install --quiet --no-index --no-build-isolation
+      ${WORK_DIR}/python-source)
+  run(${WORK_DIR}/venv/bin/python -c [=[
+import velxmln
+try:
+    velxmln.fromstring(b"<a><b></a>")
+except velxmln.XMLError as error:
+    print("pip-installed package: XMLError at line", error.line, "column", error.column)
+]=])
+  message(STATUS "${last_output}")
+endif()

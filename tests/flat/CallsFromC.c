@@ -142,17 +142,76 @@ static void handles(const char* file) {
     CHECK(VELXMLN_Get_Attribute_Int(3, "id") == 0 && VELXMLN_Get_Root_Tag(tree) == -1);
 }
 
+/* The functions beside the described ones: lengths, attribute names, the error mode. */
+static void additions(const char* file) {
+    char buffer[4200];
+    char small[4];
+    int length = -1;
+    int tree = VELXMLN_Get_Tree("additions");
+    int root = VELXMLN_Create_Root_Tag(tree, "root");
+    FILE* out;
+
+    VELXMLN_Set_Attribute(root, "empty", "");
+    VELXMLN_Set_Attribute(root, "long-name", "value");
+    VELXMLN_Set_Text(root, "some text");
+    CHECK(VELXMLN_Get_Text_Length(root) == 9 && VELXMLN_Get_Text_Length(-5) == -1);
+    CHECK(VELXMLN_Get_Tag_Name_Length(root) == 4 && VELXMLN_Get_Tag_Name_Length(0) == -1);
+    CHECK(VELXMLN_Get_Attribute_Length(root, "empty") == 0);
+    CHECK(VELXMLN_Get_Attribute_Length(root, "long-name") == 5);
+    CHECK(VELXMLN_Get_Attribute_Length(root, "missing") == -1);
+    CHECK(VELXMLN_Get_Attribute_Length(root, NULL) == -1);
+    CHECK(VELXMLN_Get_Attribute_Count(root) == 2 && VELXMLN_Get_Attribute_Count(9999) == 0);
+    CHECK(VELXMLN_Get_Attribute_Name(root, 0, buffer, sizeof buffer, &length) == 1);
+    CHECK(strcmp(buffer, "empty") == 0 && length == 5);
+    CHECK(VELXMLN_Get_Attribute_Name(root, 1, small, sizeof small, &length) == 1);
+    CHECK(small[0] == '\0' && length == 9);
+    CHECK(VELXMLN_Get_Attribute_Name(root, 1, NULL, 0, &length) == 1 && length == 9);
+    length = -1;
+    CHECK(VELXMLN_Get_Attribute_Name(root, 2, buffer, sizeof buffer, &length) == 0);
+    CHECK(VELXMLN_Get_Attribute_Name(root, -1, buffer, sizeof buffer, &length) == 0);
+    CHECK(VELXMLN_Get_Attribute_Name(root, 0, NULL, 8, &length) == 0 && length == -1);
+
+    /* Errors become results: a malformed file, then a clean call, then a missing file. */
+    out = fopen(file, "wb");
+    CHECK(out != NULL);
+    if (out != NULL) {
+        fputs("<a><b></a>", out);
+        fclose(out);
+    }
+    CHECK(VELXMLN_GetErrorMode() == VELXMLN_ERRORS_THROW);
+    CHECK(VELXMLN_SetErrorMode(VELXMLN_ERRORS_RETURN) == VELXMLN_ERRORS_THROW);
+    CHECK(VELXMLN_SetErrorMode(7) == -1 && VELXMLN_GetErrorMode() == VELXMLN_ERRORS_RETURN);
+    CHECK(VELXMLN_GetLastError(NULL, 0) == 0);
+    VELXMLN_Read_Tree(tree, file);
+    length = VELXMLN_GetLastError(buffer, sizeof buffer);
+    CHECK(length > 0 && strstr(buffer, "expected end of tag 'b'") != NULL);
+    CHECK(VELXMLN_GetLastError(small, sizeof small) == length && small[0] == '\0');
+    CHECK(VELXMLN_Get_Root_Tag(tree) == root);
+    CHECK(VELXMLN_GetLastError(NULL, 0) == 0);
+    CHECK(VELXMLN_ReadFile(file) == 0 && VELXMLN_GetLastError(NULL, 0) == length);
+    CHECK(VELXMLN_Stop() == 1 && VELXMLN_GetLastError(NULL, 0) == 0);
+    CHECK(VELXMLN_Create_Root_Tag(tree, "bad name") > 0);
+    VELXMLN_Write_Tree(tree, file);
+    CHECK(VELXMLN_GetLastError(buffer, sizeof buffer) > 0);
+    CHECK(strstr(buffer, "invalid XML name 'bad name'") != NULL);
+    CHECK(VELXMLN_SetErrorMode(VELXMLN_ERRORS_THROW) == VELXMLN_ERRORS_RETURN);
+    VELXMLN_Delete_Tree(tree);
+}
+
 int main(int argc, char** argv) {
     char first[4096];
     char second[4096];
+    char third[4096];
     if (argc != 2) {
         fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
         return 2;
     }
     snprintf(first, sizeof first, "%s/current.xml", argv[1]);
     snprintf(second, sizeof second, "%s/handles.xml", argv[1]);
+    snprintf(third, sizeof third, "%s/broken.xml", argv[1]);
     currentDocument(first);
     handles(second);
+    additions(third);
     printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
 }
