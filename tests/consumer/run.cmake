@@ -7,7 +7,8 @@ set(prefix ${WORK_DIR}/prefix)
 set(cross_options)
 set(emulator)
 if(TOOLCHAIN)
-  string(REPLACE "|" ";" prefix_path "${prefix}|${PREFIX_PATH}")
+  # Escaped, since run() passes its arguments on as a list: each -D value stays one argument.
+  string(REPLACE "|" "\\;" prefix_path "${prefix}|${PREFIX_PATH}")
   set(cross_options -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN})
   string(REPLACE "|" ";" emulator "${EMULATOR}")
 else()
@@ -64,7 +65,7 @@ message(STATUS "installed command: ${last_output}")
 # The examples folder is a project of its own: built against the install and run with ctest.
 set(examples_emulator)
 if(TOOLCHAIN)
-  set(examples_emulator "-DCMAKE_CROSSCOMPILING_EMULATOR=${emulator}")
+  set(examples_emulator "-DCMAKE_CROSSCOMPILING_EMULATOR=${EMULATOR}")
 endif()
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples -B ${WORK_DIR}/examples
     "-DCMAKE_PREFIX_PATH=${prefix_path}" -DCMAKE_BUILD_TYPE=Release ${cross_options}

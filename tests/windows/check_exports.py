@@ -1,4 +1,4 @@
-"""Checks the export table of velxmln.dll: the library exports exactly the 52 VELXMLN_* functions of
+"""Checks the export table of velxmln.dll: the library exports exactly the VELXMLN_* functions of
 velxmln.h and members of the classes and free functions the public headers mark VELXMLN_API
 (their vtables and type information included), and nothing else.
 
@@ -63,8 +63,6 @@ def main():
     demangled = subprocess.run([cxxfilt], input="\n".join(mangled), check=True,
                                capture_output=True, text=True).stdout.splitlines()
     faults = []
-    if len(c_functions) != 52:
-        faults.append(f"velxmln.h declares {len(c_functions)} VELXMLN_* functions, not 52")
     for name in sorted(c_functions - exported_c):
         faults.append(f"not exported: {name}")
     for name in sorted(exported_c - c_functions):
