@@ -16,7 +16,9 @@ VALGRIND := build/valgrind
 FUZZ := build/fuzz
 WINDOWS := build/windows
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := reader writer xpath sax flat
+FUZZ_TARGETS := reader writer xpath sax flat differential
+# The W3C XML conformance suite beside the repository, an extra corpus of the differential target.
+XMLCONF ?= ../shared/xmlconf
 CTEST_FLAGS := --output-on-failure -j $(JOBS) --timeout 900
 
 .PHONY: all deps release sanitize demo docs package test test-release test-sanitize bench valgrind fuzz fuzz-build test-windows format clean
@@ -92,11 +94,12 @@ fuzz: fuzz-build
 	@set -e; for t in $(FUZZ_TARGETS); do \
 	  echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; \
 	  mkdir -p $(FUZZ)/corpus/$$t $(FUZZ)/crashes/$$t; \
+	  extra=; if [ $$t = differential ] && [ -d $(XMLCONF) ]; then extra=$(XMLCONF); fi; \
 	  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  $(FUZZ)/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	    -max_len=4096 -print_final_stats=1 -dict=fuzz/dict/$$t.dict \
 	    -artifact_prefix=$(FUZZ)/crashes/$$t/ $(FUZZ)/corpus/$$t fuzz/seeds/$$t \
-	    fuzz/regressions/$$t; \
+	    fuzz/regressions/$$t $$extra; \
 	done
 
 # The cross toolchain and Wine come from Debian; dpkg-dev unpacks Xerces-C's Debian source package,

@@ -93,8 +93,6 @@ void AreEqualEqualTrees(benchmark::State& state) {
 }
 BENCHMARK(AreEqualEqualTrees)->Unit(benchmark::kMillisecond);
 
-// ---- Flat element ------------------------------------------------------------------------------
-
 // `count` children named "item", each with an id and a text, as a list in a document would be.
 std::unique_ptr<Data> makeFlat(int count, bool distinctNames) {
     auto flat = std::make_unique<Data>("list");

@@ -48,8 +48,6 @@ using bench_documents::kindName;
 using bench_documents::InputBuffer;
 using bench_documents::OutputBuffer;
 
-// ---- Peak memory -------------------------------------------------------------------------------
-
 long statusKilobytes(const char* field) {
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -98,8 +96,6 @@ double peakGrowthOfRead(const std::string& text) {
     }
     return growth;
 }
-
-// ---- Benchmarks --------------------------------------------------------------------------------
 
 void readDocument(benchmark::State& state) {
     const int kind = static_cast<int>(state.range(0));

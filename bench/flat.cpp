@@ -122,8 +122,6 @@ BENCHMARK(BM_HandlesSecondWalk)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(4);
 
-// ---- 50 MB through files and through memory --------------------------------------------------
-
 // A document of about 50 MB as text: items with attributes, a value and a note each.
 const std::string& bigText() {
     static const std::string text = [] {

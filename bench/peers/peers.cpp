@@ -94,8 +94,6 @@ double secondsSince(Clock::time_point start) {
 using bench_documents::InputBuffer;
 using bench_documents::OutputBuffer;
 
-// ---- The libraries -----------------------------------------------------------------------------
-
 // One library: parses a text into a tree that it keeps, writes that tree to memory.
 class Peer {
   public:
@@ -339,8 +337,6 @@ std::vector<std::unique_ptr<Peer>> makePeers() {
     return peers;
 }
 
-// ---- Files and memory --------------------------------------------------------------------------
-
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::string text;
@@ -400,8 +396,6 @@ double peakOfRead(const std::string& self, const std::string& library, const std
     const int status = pclose(child);
     return status == 0 && kilobytes >= 0 ? static_cast<double>(kilobytes) / 1024.0 : -1;
 }
-
-// ---- Figures -----------------------------------------------------------------------------------
 
 double median(std::vector<double> values) {
     if (values.empty()) {

@@ -65,17 +65,17 @@ class VELXMLN_API Compare {
     Compare();
 
     /// Whether texts and attribute values are compared.
-    void setCompareContent(bool compareContent_) noexcept { compareContent = compareContent_; }
+    void setCompareContent(bool content) noexcept { compareContent = content; }
     bool getCompareContent() const noexcept { return compareContent; }
 
     /// The rules, borrowed (the vector is copied, the rules are not).
-    void setIgnores(std::vector<Comparing::Ignore const*> const& ignores_);
+    void setIgnores(std::vector<Comparing::Ignore const*> const& rules);
     std::vector<Comparing::Ignore const*> const& getIgnores() const noexcept { return ignores; }
 
     /// Null selects first-difference mode; otherwise differences are appended to the vector
     /// (borrowed) and the walk goes on to the end.
-    void setDifferentItems(std::vector<Comparing::DifferentItem>* differentItems_) noexcept {
-        differentItems = differentItems_;
+    void setDifferentItems(std::vector<Comparing::DifferentItem>* items) noexcept {
+        differentItems = items;
     }
 
     /// True when a rule ignores `element`.

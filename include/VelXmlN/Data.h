@@ -53,8 +53,6 @@ class VELXMLN_API Data {
     /// element.
     const Data& operator=(const VelXmlData& other);
 
-    // ---- Numbers to text -----------------------------------------------------------------------
-
     /// The decimal text of `value` ("-" for negatives, no leading zeros).
     static std::string toString(const int& value);
 
@@ -66,8 +64,6 @@ class VELXMLN_API Data {
 
     /// Returns `value` itself, so that generic code can call toString on any value type.
     static const std::string& toString(const std::string& value) noexcept { return value; }
-
-    // ---- Text --------------------------------------------------------------------------------
 
     /// The name (the tag).
     const std::string& getName() const noexcept { return name; }
@@ -100,8 +96,6 @@ class VELXMLN_API Data {
 
     /// Stores the decimal text of `value`, all of it (values above the int range are not cut).
     void setData(unsigned long long value);
-
-    // ---- Child list --------------------------------------------------------------------------
 
     /// Appends `child`, sets its parent to this element and takes ownership. Returns `child`.
     Data* addChild(Data* child);
@@ -147,8 +141,6 @@ class VELXMLN_API Data {
     std::vector<Data*>& getChildren() noexcept { return children; }
     const std::vector<Data*>& getChildren() const noexcept { return children; }
 
-    // ---- Attribute list ----------------------------------------------------------------------
-
     /// The first attribute of that name, or null. The result may be modified.
     AttributeData* findAttribute(const std::string& name) const;
 
@@ -182,8 +174,6 @@ class VELXMLN_API Data {
     /// The attribute list itself; callers may edit it directly (the element owns what it holds).
     std::vector<AttributeData*>& getAttributes() noexcept { return attributes; }
     const std::vector<AttributeData*>& getAttributes() const noexcept { return attributes; }
-
-    // ---- Typed getters -----------------------------------------------------------------------
 
     /// atof of the first attribute of that name; 0.0 when missing.
     double getAttributeDouble(const std::string& name) const;
@@ -233,8 +223,6 @@ class VELXMLN_API Data {
     Data* findChildToAttribute(const std::string& name, const std::string& attribute, double value,
                                double tolerance) const;
 
-    // ---- Integer sets ------------------------------------------------------------------------
-
     /// Writes the members in ascending order as attributes "N0", "N1", ... with decimal values,
     /// overwriting existing attributes of those names in place. Other attributes, higher "N"
     /// attributes of an earlier larger set included, stay. An empty set changes nothing.
@@ -242,8 +230,6 @@ class VELXMLN_API Data {
 
     /// Inserts atoi of every attribute's value, whatever its name, into `set` (not cleared first).
     void readIntSet(std::set<int>& set) const;
-
-    // ---- Searches ----------------------------------------------------------------------------
 
     /// Searches by element name: this element if it has the name, else its first direct child of
     /// that name, else (when `recursive`) each child's subtree in order by the same rule. An empty
@@ -258,8 +244,6 @@ class VELXMLN_API Data {
     /// The first attribute of the subtree whose select mark is set (this element's attributes
     /// first, then each child's subtree in order); null when none is.
     AttributeData* getFirstSelectXMLAttributeData() const;
-
-    // ---- Plain accessors ---------------------------------------------------------------------
 
     /// The parent link (not owning); null for a free element.
     Data* getParent() const noexcept { return parent; }

@@ -20,8 +20,6 @@ class VELXMLN_API DataUtil {
     DataUtil& operator=(const DataUtil&) = default;
     ~DataUtil() = default;
 
-    // ---- Plain readers and writers (the typed members of Data) ---------------------------------
-
     /// data->getAttributeDouble(name): atof of the first attribute of that name; 0.0 when missing.
     static double getAttributeDouble(const Data* data, const std::string& name);
 
@@ -46,9 +44,6 @@ class VELXMLN_API DataUtil {
     /// data->writeIntSet(set): the members in ascending order as "N0", "N1", ...; an empty set
     /// changes nothing and older attributes stay.
     static void writeIntSet(Data* data, const std::set<int>& set);
-
-    // ---- Helpers with rules of their own
-    // ---------------------------------------------------------
 
     /// Sets `x`, `y`, `z` from the children "X", "Y", "Z" (0.0 for a missing child or an empty
     /// text) and returns true. A null `data` returns false and leaves the three untouched.

@@ -38,8 +38,6 @@ class VELXMLN_API Tree {
     /// Destroys the root and its whole subtree.
     virtual ~Tree();
 
-    // ---- Reading, writing, copying -----------------------------------------------------------
-
     /// Reads the rest of `in` (from its current position, through its stream buffer, no
     /// character conversion) and replaces the root with the document read. Attributes become
     /// attributes; an element's only text becomes its value, trimmed of spaces; texts beside
@@ -59,8 +57,8 @@ class VELXMLN_API Tree {
     /// children (3, 6, ""); a control character other than tab, line feed and carriage return,
     /// U+FFFE or U+FFFF (5, 10, text), a tree deeper than kasxmln::kMaxElementDepth
     /// (CXMLException::kLimitError) before anything is written. What was written before a failure
-    /// stays in the stream; the tree is not changed. The text reaches the stream in blocks of 64
-    /// KiB; up to 64 MiB of it may be held back until the whole tree is known to be writable.
+    /// stays in the stream; the tree is not changed. The tree is checked before anything is
+    /// written; the text then reaches the stream in blocks of 64 KiB.
     void putToStream(std::ostream& out) const;
 
     /// The mode to open output files for putToStream with: std::ios_base::out | binary, so that an
@@ -85,8 +83,6 @@ class VELXMLN_API Tree {
 
     /// A navigator bound to the current root, for building and selecting XPath strings.
     std::unique_ptr<XPathNavigator> createNavigator();
-
-    // ---- Root and current node ---------------------------------------------------------------
 
     /// The root element (owned by the tree); null when the document is empty.
     Data* getRoot() const noexcept { return root; }
@@ -118,7 +114,7 @@ class VELXMLN_API Tree {
     /// root.
     void close();
 
-    // ---- Forwarders (nothing happens, or null, when the element is missing) -----------------
+    // The forwarders below do nothing, or return null, when the element they reach is missing.
 
     /// Renames the root.
     void setName(const std::string& name);

@@ -56,9 +56,6 @@ class VELXMLN_API XmlNode : public kasxmln::CXMLNode {
     NodeType GetNodeType() override;
 
   private:
-    XmlNode(const char* tagName, kasxmln::CXMLNode* parent, NodeType nodeType,
-            EncodeSkip encodeSkip);
-
     NodeType nodeType;
     std::vector<kasxmln::CXMLAttribut*> emptyAttributes;
     EncodeSkip encodeSkip;

@@ -47,12 +47,6 @@ class CXMLNode;
 class CXMLSaxHandler;
 class CXMLTextNode;
 
-namespace detail {
-class NodeArena;
-struct NodeAccess;
-class SaxContext;
-}  // namespace detail
-
 /// The deepest element nesting that the loader accepts (the root element is level 1) and that the
 /// writer writes. It bounds every recursive walk over a tree, so that each stays within a 1 MiB
 /// stack, also in an unoptimised build under AddressSanitizer. Measured at this depth, the
@@ -148,12 +142,9 @@ class VELXMLN_API CXMLAttribut {
     /// Attributes are made on the heap or, by the library, in the memory of a node tree; delete
     /// works for both.
     static void* operator new(std::size_t size);
-    static void* operator new(std::size_t size, detail::NodeArena* arena);
     static void operator delete(void* memory) noexcept;
-    static void operator delete(void* memory, detail::NodeArena* arena) noexcept;
 
   private:
-    friend struct detail::NodeAccess;
     std::string name_;
     std::string value_;
 };
@@ -209,7 +200,8 @@ class VELXMLN_API CXMLNode {
 
   protected:
     /// A node named `tagName` (null is taken as "") with `parent` as its parent link. The node is
-    /// not put into the parent's child array: the caller does that (or not).
+    /// not put into the parent's child array: the caller does that (or not). Its own children and
+    /// attributes are made where the parent's are.
     CXMLNode(const char* tagName, CXMLNode* parent);
 
     /// Copies the tag name, the parent link and the attributes (as new records). Children are
@@ -223,26 +215,21 @@ class VELXMLN_API CXMLNode {
     /// Nodes are made on the heap or, by the library, in the memory of their tree; delete works
     /// for both.
     static void* operator new(std::size_t size);
-    static void* operator new(std::size_t size, detail::NodeArena* arena);
     static void operator delete(void* memory) noexcept;
-    static void operator delete(void* memory, detail::NodeArena* arena) noexcept;
+
+    /// The number of children in the node's own child array: GetChildren()[GetChildCount()] is
+    /// its terminator, unless a derived class returns another array from GetChildren.
+    std::size_t GetChildCount() const noexcept;
+
+    /// The tag name (or text), the parent link, the children and the attributes, kept by the
+    /// library where it makes the node's children. Defined inside the library only: its layout
+    /// can change without changing this class.
+    class Impl;
 
   private:
-    friend struct detail::NodeAccess;
     friend class CXMLTextNode;
-
-    template <typename T>
-    struct Array {
-        T** items;  // null-terminated; points at the node's own terminator while empty
-        std::uint32_t count;
-        std::uint32_t capacity;
-    };
-
-    std::string tagName_;  // a text node keeps its text here
-    CXMLNode* parent_;
-    detail::NodeArena* arena_;  // where the node's children and attributes are made; may be null
-    Array<CXMLNode> children_;
-    Array<CXMLAttribut> attributes_;
+    explicit CXMLNode(Impl* impl) noexcept;
+    Impl* impl_;
 };
 
 /// A text node: the text is written with all five characters <, >, &, ', " escaped, without line
@@ -268,7 +255,8 @@ class VELXMLN_API CXMLTextNode : public CXMLNode {
     CXMLTextNode(const char* text, CXMLNode* parent);
 
   private:
-    friend struct detail::NodeAccess;
+    friend class CXMLNode::Impl;
+    explicit CXMLTextNode(Impl* impl) noexcept;
 };
 
 /// A document: at most one root node, owned. Made by CXMLManager, destroyed by Release.
@@ -294,13 +282,15 @@ class VELXMLN_API CXMLDocument {
     /// for a null name.
     CXMLNode* CreateRootNode(const char* tagName);
 
+    /// The root and the memory in which the document's nodes are made; defined inside the
+    /// library only.
+    class Impl;
+
   private:
     friend class CXMLManager;
-    friend struct detail::NodeAccess;
     CXMLDocument();
     ~CXMLDocument();
-    CXMLNode* root_;
-    detail::NodeArena* arena_;
+    Impl* impl_;
 };
 
 /// Receives the events of a SAX parse (CXMLManager::LoadDocument with a file). Every callback
@@ -346,9 +336,11 @@ class VELXMLN_API CXMLSaxHandler {
     /// current event. Outside a parse: 0.
     virtual unsigned long long GetSourceOffset();
 
+    /// The parse that calls the handler; defined inside the library only.
+    class Context;
+
   private:
-    friend class detail::SaxContext;
-    const detail::SaxContext* context_;
+    const Context* context_;
 };
 
 /// The one shared entry point of the node library. Loads may run on several threads at once.

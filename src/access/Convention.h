@@ -7,6 +7,8 @@
 
 #include <VelXmlN/Data.h>
 
+#include "elements/FirstAttribute.h"
+
 namespace VelXmlN {
 namespace detail {
 
@@ -18,12 +20,7 @@ constexpr std::string_view kTrueText = "true";
 
 /// The first attribute of `element` named `name`, or null.
 inline const AttributeData* firstAttribute(const Data& element, std::string_view name) {
-    for (const AttributeData* attribute : element.getAttributes()) {
-        if (attribute->getName() == name) {
-            return attribute;
-        }
-    }
-    return nullptr;
+    return firstAttribute(element.getAttributes(), name);
 }
 
 /// The first child named `key` whose first "Name" attribute equals `name` (any child named `key`

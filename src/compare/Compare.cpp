@@ -5,6 +5,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "elements/FirstAttribute.h"
+
 namespace VelXmlN {
 
 using Comparing::DifferentItem;
@@ -93,25 +95,14 @@ std::size_t pairChildren(const Data* a, const Data* b, std::vector<const Data*>&
     return offset;
 }
 
-// The first attribute of `attributes` named `name`, or null.
-const AttributeData* firstNamed(const std::vector<AttributeData*>& attributes,
-                                const std::string& name) {
-    for (const AttributeData* attribute : attributes) {
-        if (attribute->getName() == name) {
-            return attribute;
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 Compare::Compare() : compareContent(false), differentItems(nullptr) {}
 
 Compare::~Compare() = default;
 
-void Compare::setIgnores(std::vector<Comparing::Ignore const*> const& ignores_) {
-    ignores = ignores_;
+void Compare::setIgnores(std::vector<Comparing::Ignore const*> const& rules) {
+    ignores = rules;
 }
 
 bool Compare::isElementIgnored(Data const* element) const {
@@ -270,7 +261,7 @@ Difference Compare::differArguments(Data const* a, Data const* b) {
             const auto found = firstOfName.find(x->getName());
             y = found != firstOfName.end() ? found->second : nullptr;
         } else {
-            y = firstNamed(attributesB, x->getName());
+            y = detail::firstAttribute(attributesB, x->getName());
         }
         if (y == nullptr || isArgumentIgnored(a, x)) {
             continue;
@@ -298,11 +289,11 @@ std::vector<DifferentItem> Compare::findDifferences(Data const* a, Data const* b
 }
 
 std::vector<DifferentItem> Compare::findDifferences(
-    Data const* a, Data const* b, std::vector<Comparing::Ignore const*> const& ignores_) {
+    Data const* a, Data const* b, std::vector<Comparing::Ignore const*> const& rules) {
     std::vector<DifferentItem> found;
     Compare compare;
     compare.setCompareContent(true);
-    compare.setIgnores(ignores_);
+    compare.setIgnores(rules);
     compare.setDifferentItems(&found);
     compare.differ(a, b);
     return found;
@@ -313,10 +304,10 @@ bool Compare::areEqual(Data const* a, Data const* b) {
 }
 
 bool Compare::areEqual(Data const* a, Data const* b,
-                       std::vector<Comparing::Ignore const*> const& ignores_) {
+                       std::vector<Comparing::Ignore const*> const& rules) {
     Compare compare;
     compare.setCompareContent(true);
-    compare.setIgnores(ignores_);
+    compare.setIgnores(rules);
     return compare.differ(a, b) == DifferentItem::NoDifference;
 }
 
@@ -325,10 +316,10 @@ bool Compare::areEquallyStructured(Data const* a, Data const* b) {
 }
 
 bool Compare::areEquallyStructured(Data const* a, Data const* b,
-                                   std::vector<Comparing::Ignore const*> const& ignores_) {
+                                   std::vector<Comparing::Ignore const*> const& rules) {
     Compare compare;
     compare.setCompareContent(false);
-    compare.setIgnores(ignores_);
+    compare.setIgnores(rules);
     return compare.differ(a, b) == DifferentItem::NoDifference;
 }
 

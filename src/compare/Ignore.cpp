@@ -6,9 +6,8 @@ namespace Comparing {
 
 Ignore::~Ignore() = default;
 
-AttributeExistence::AttributeExistence(std::string const& elementName_,
-                                       std::string const& attributeName_)
-    : elementName(elementName_), attributeName(attributeName_) {}
+AttributeExistence::AttributeExistence(std::string const& element, std::string const& attribute)
+    : elementName(element), attributeName(attribute) {}
 
 AttributeExistence::AttributeExistence(const AttributeExistence& other) = default;
 

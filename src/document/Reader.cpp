@@ -15,7 +15,7 @@
 #include <VelXmlN/kasxmln.h>
 
 #include "document/Conversion.h"
-#include "external/NodeEvents.h"
+#include "nodelib/NodeEvents.h"
 
 namespace VelXmlN {
 namespace detail {

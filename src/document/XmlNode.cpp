@@ -2,11 +2,9 @@
 
 #include <cstring>
 #include <memory>
-#include <typeinfo>
 
 #include "document/XmlTextNode.h"
-#include "external/NodeAccess.h"
-#include "external/NodeSave.h"
+#include "nodelib/NodeSave.h"
 
 namespace VelXmlN {
 
@@ -14,12 +12,21 @@ namespace {
 
 using kasxmln::CXMLAttribut;
 using kasxmln::CXMLNode;
-using kasxmln::detail::NodeAccess;
 
-// The slot of `child` in the parent's child array, or null. New children are appended, so the
-// search runs from the end.
+// The slot of `child` in the parent's child array, or null. A child just appended is the last of
+// the parent's own array, which is looked at first, so that appending stays cheap.
 CXMLNode** findSlot(CXMLNode& parent, const CXMLNode* child) {
-    return NodeAccess::findChildSlot(parent, child);
+    CXMLNode** children = parent.GetChildren();
+    const std::size_t count = parent.GetChildCount();
+    if (count > 0 && children[count - 1] == child) {
+        return children + count - 1;
+    }
+    for (CXMLNode** slot = children; *slot != nullptr; ++slot) {
+        if (*slot == child) {
+            return slot;
+        }
+    }
+    return nullptr;
 }
 
 void destroyRecords(std::vector<CXMLAttribut*>& records) noexcept {
@@ -45,12 +52,10 @@ std::vector<CXMLAttribut*> copyRecords(const std::vector<CXMLAttribut*>& records
 
 }  // namespace
 
-// ---- XmlNode -----------------------------------------------------------------------------------
-
-XmlNode::XmlNode(CXMLNode* source, EncodeSkip encodeSkip_)
+XmlNode::XmlNode(CXMLNode* source, EncodeSkip skip)
     : CXMLNode(source->GetTagName(), source->GetParentNode()),
       nodeType(source->GetNodeType()),
-      encodeSkip(encodeSkip_) {}
+      encodeSkip(skip) {}
 
 XmlNode::XmlNode(const XmlNode& other)
     : CXMLNode(other),
@@ -79,23 +84,8 @@ XmlNode::~XmlNode() {
     destroyRecords(emptyAttributes);
 }
 
-XmlNode::XmlNode(const char* tagName, CXMLNode* parent, NodeType nodeType_, EncodeSkip encodeSkip_)
-    : CXMLNode(tagName, parent), nodeType(nodeType_), encodeSkip(encodeSkip_) {}
-
 XmlNode* XmlNode::insertChild(CXMLNode* parent, const char* tagName, CXMLNode* ref,
                               EncodeSkip encodeSkip) {
-    // The replacement is made where the parent makes its children, and makes its own there.
-    kasxmln::detail::NodeArena* arena = NodeAccess::arenaOf(*parent);
-    // A parent of the library's classes would append a library element, which would then be
-    // replaced: make the replacement at once (the same node, without the short-lived one).
-    if (ref == nullptr && tagName != nullptr &&
-        (typeid(*parent) == typeid(CXMLNode) || typeid(*parent) == typeid(XmlNode))) {
-        std::unique_ptr<XmlNode> node(new (arena)
-                                          XmlNode(tagName, parent, kElementNode, encodeSkip));
-        NodeAccess::adoptArena(*node, arena);
-        NodeAccess::appendChild(*parent, node.get());
-        return node.release();
-    }
     CXMLNode* created = parent->CreateChild(tagName, ref);
     if (created == nullptr) {
         return nullptr;
@@ -104,8 +94,7 @@ XmlNode* XmlNode::insertChild(CXMLNode* parent, const char* tagName, CXMLNode* r
     if (slot == nullptr) {
         return nullptr;
     }
-    auto* node = new (arena) XmlNode(created, encodeSkip);
-    NodeAccess::adoptArena(*node, arena);
+    auto* node = new XmlNode(created, encodeSkip);
     *slot = node;
     delete created;
     return node;
@@ -136,15 +125,6 @@ void XmlNode::Save(std::ostream& stream, bool formatted, char* indent) {
 }
 
 kasxmln::CXMLTextNode* XmlNode::CreateTextChild(const char* text) {
-    kasxmln::detail::NodeArena* arena = NodeAccess::arenaOf(*this);
-    if (encodeSkip != EncodeSkipNone && typeid(*this) == typeid(XmlNode)) {
-        // What the replacement below makes, without the short-lived library node.
-        std::unique_ptr<XmlTextNode> node(new (arena)
-                                              XmlTextNode(text, this, kTextNode, encodeSkip));
-        NodeAccess::adoptArena(*node, arena);
-        NodeAccess::appendChild(*this, node.get());
-        return node.release();
-    }
     kasxmln::CXMLTextNode* created = CXMLNode::CreateTextChild(text);
     if (encodeSkip == EncodeSkipNone || created == nullptr) {
         return created;
@@ -153,9 +133,8 @@ kasxmln::CXMLTextNode* XmlNode::CreateTextChild(const char* text) {
     if (slot == nullptr) {
         return created;
     }
-    auto* replacement = new (arena) XmlTextNode(created->GetText(), created->GetParentNode(),
-                                                created->GetNodeType(), encodeSkip);
-    NodeAccess::adoptArena(*replacement, arena);
+    auto* replacement = new XmlTextNode(created->GetText(), created->GetParentNode(),
+                                        created->GetNodeType(), encodeSkip);
     *slot = replacement;
     delete created;
     return replacement;
@@ -165,11 +144,8 @@ CXMLNode::NodeType XmlNode::GetNodeType() {
     return nodeType;
 }
 
-// ---- XmlTextNode -------------------------------------------------------------------------------
-
-XmlTextNode::XmlTextNode(const char* text, CXMLNode* parent, NodeType nodeType_,
-                         EncodeSkip encodeSkip_)
-    : CXMLTextNode(text, parent), nodeType(nodeType_), encodeSkip(encodeSkip_) {}
+XmlTextNode::XmlTextNode(const char* text, CXMLNode* parent, NodeType type, EncodeSkip skip)
+    : CXMLTextNode(text, parent), nodeType(type), encodeSkip(skip) {}
 
 XmlTextNode::~XmlTextNode() = default;
 
@@ -178,9 +154,10 @@ void XmlTextNode::Save(std::ostream& stream, bool formatted, char* indent) {
         CXMLTextNode::Save(stream, formatted, indent);
         return;
     }
-    kasxmln::detail::saveText(stream, GetText(), (encodeSkip & EncodeSkipAmpersand) == 0,
-                              (encodeSkip & EncodeSkipApostrophe) == 0,
-                              (encodeSkip & EncodeSkipQuote) == 0);
+    kasxmln::detail::saveText(
+        stream, GetText(),
+        {(encodeSkip & EncodeSkipAmpersand) == 0, (encodeSkip & EncodeSkipApostrophe) == 0,
+         (encodeSkip & EncodeSkipQuote) == 0});
 }
 
 CXMLNode::NodeType XmlTextNode::GetNodeType() {

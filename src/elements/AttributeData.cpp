@@ -10,8 +10,8 @@ namespace VelXmlN {
 
 AttributeData::AttributeData() : entityFlag(true), select(false), pointer(nullptr) {}
 
-AttributeData::AttributeData(const std::string& name_, const std::string& data_)
-    : name(name_), data(data_), entityFlag(true), select(false), pointer(nullptr) {}
+AttributeData::AttributeData(const std::string& attributeName, const std::string& value)
+    : name(attributeName), data(value), entityFlag(true), select(false), pointer(nullptr) {}
 
 AttributeData::AttributeData(const AttributeData& other) = default;
 

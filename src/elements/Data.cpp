@@ -8,6 +8,7 @@
 #include <VelXmlN/Tools.h>
 #include <VelXmlN/VelXmlData.h>
 
+#include "elements/FirstAttribute.h"
 #include "elements/NumberText.h"
 #include "elements/TreeWalk.h"
 
@@ -52,21 +53,44 @@ T* appendOwned(std::vector<T*>& list, std::unique_ptr<T> item) {
     return item.release();
 }
 
+// Copies the subtree of `root` (a Data or a VelXmlData) into `target`, which has no attributes or
+// children: `copyOwn` copies one element's name, value, flags and attributes, and the children
+// are made here. The copy goes level by level through an explicit stack, so any depth is safe.
+// Every new element is linked into its parent before anything else can fail, so an allocation
+// failure leaves a partial but fully owned subtree behind.
+template <typename Source, typename CopyOwn>
+void copySubtree(const Source& root, Data& target, CopyOwn&& copyOwn) {
+    std::vector<std::pair<const Source*, Data*>> pending;
+    pending.emplace_back(&root, &target);
+    while (!pending.empty()) {
+        const auto [source, into] = pending.back();
+        pending.pop_back();
+        copyOwn(*source, *into);
+        std::vector<Data*>& children = into->getChildren();
+        children.reserve(source->getChildren().size());
+        for (const Source* child : source->getChildren()) {
+            Data* copy = appendOwned(children, std::make_unique<Data>());
+            copy->setParent(into);
+            pending.emplace_back(child, copy);
+        }
+    }
+}
+
 }  // namespace
 
 Data::Data() : parent(nullptr), entityFlag(true), pointer(nullptr), expand(false), select(false) {}
 
-Data::Data(const std::string& name_)
-    : name(name_),
+Data::Data(const std::string& elementName)
+    : name(elementName),
       parent(nullptr),
       entityFlag(true),
       pointer(nullptr),
       expand(false),
       select(false) {}
 
-Data::Data(const std::string& name_, Data* parent_)
-    : name(name_),
-      parent(parent_),
+Data::Data(const std::string& elementName, Data* parentElement)
+    : name(elementName),
+      parent(parentElement),
       entityFlag(true),
       pointer(nullptr),
       expand(false),
@@ -96,60 +120,32 @@ const Data& Data::operator=(const Data& other) {
 
 void Data::copyFrom(const Data& other) {
     flush();
-    // The copy goes level by level through an explicit stack, so any depth is safe. Every new
-    // element is linked into its parent before anything else can fail, so an allocation failure
-    // leaves a partial but fully owned subtree behind.
-    std::vector<std::pair<const Data*, Data*>> pending;
-    pending.emplace_back(&other, this);
-    while (!pending.empty()) {
-        const Data* source = pending.back().first;
-        Data* target = pending.back().second;
-        pending.pop_back();
-        target->name = source->name;
-        target->setData(source->data);
-        target->select = source->select;
-        target->expand = source->expand;
-        target->attributes.reserve(source->attributes.size());
-        for (const AttributeData* attribute : source->attributes) {
-            appendOwned(target->attributes, std::make_unique<AttributeData>(*attribute));
+    copySubtree(other, *this, [](const Data& source, Data& target) {
+        target.name = source.name;
+        target.setData(source.data);
+        target.select = source.select;
+        target.expand = source.expand;
+        target.attributes.reserve(source.attributes.size());
+        for (const AttributeData* attribute : source.attributes) {
+            appendOwned(target.attributes, std::make_unique<AttributeData>(*attribute));
         }
-        target->children.reserve(source->children.size());
-        for (const Data* child : source->children) {
-            Data* copy = appendOwned(target->children, std::make_unique<Data>());
-            copy->parent = target;
-            pending.emplace_back(child, copy);
-        }
-    }
+    });
 }
 
 const Data& Data::operator=(const VelXmlData& other) {
     flush();
-    std::vector<std::pair<const VelXmlData*, Data*>> pending;
-    pending.emplace_back(&other, this);
-    while (!pending.empty()) {
-        const VelXmlData* source = pending.back().first;
-        Data* target = pending.back().second;
-        pending.pop_back();
-        target->name = source->getName();
-        target->setData(source->getData());
-        target->expand = source->getExpand();
-        target->attributes.reserve(source->getAttributes().size());
-        for (const VelXmlAttributeData* attribute : source->getAttributes()) {
-            AttributeData* copy =
-                appendOwned(target->attributes, std::make_unique<AttributeData>());
+    copySubtree(other, *this, [](const VelXmlData& source, Data& target) {
+        target.name = source.getName();
+        target.setData(source.getData());
+        target.expand = source.getExpand();
+        target.attributes.reserve(source.getAttributes().size());
+        for (const VelXmlAttributeData* attribute : source.getAttributes()) {
+            AttributeData* copy = appendOwned(target.attributes, std::make_unique<AttributeData>());
             *copy = *attribute;
         }
-        target->children.reserve(source->getChildren().size());
-        for (const VelXmlData* child : source->getChildren()) {
-            Data* copy = appendOwned(target->children, std::make_unique<Data>());
-            copy->parent = target;
-            pending.emplace_back(child, copy);
-        }
-    }
+    });
     return *this;
 }
-
-// ---- Numbers to text ---------------------------------------------------------------------------
 
 std::string Data::toString(const int& value) {
     return detail::integerText(value);
@@ -158,8 +154,6 @@ std::string Data::toString(const int& value) {
 std::string Data::toString(const double& value) {
     return detail::doubleText(value);
 }
-
-// ---- Text --------------------------------------------------------------------------------------
 
 void Data::setData(std::string value) {
     const std::size_t first = value.find_first_not_of(' ');
@@ -205,8 +199,6 @@ const char* Data::formatValue(double value, const char* format, char* buffer) co
     detail::formatDouble(format, value, buffer, kFormatBuffer);
     return removeBlanks(buffer);
 }
-
-// ---- Child list --------------------------------------------------------------------------------
 
 Data* Data::addChild(Data* child) {
     children.push_back(child);
@@ -301,15 +293,8 @@ void Data::flush() {
     destroyElements(children);
 }
 
-// ---- Attribute list ----------------------------------------------------------------------------
-
 AttributeData* Data::findAttribute(const std::string& attributeName) const {
-    for (AttributeData* attribute : attributes) {
-        if (attribute->getName() == attributeName) {
-            return attribute;
-        }
-    }
-    return nullptr;
+    return detail::firstAttribute(attributes, attributeName);
 }
 
 void Data::setAttribute(const std::string& attributeName, const std::string& value, bool entity) {
@@ -359,8 +344,6 @@ bool Data::removeAttribute(const std::string& attributeName) {
     }
     return false;
 }
-
-// ---- Typed getters -----------------------------------------------------------------------------
 
 double Data::getAttributeDouble(const std::string& attributeName) const {
     const AttributeData* attribute = findAttribute(attributeName);
@@ -459,8 +442,6 @@ Data* Data::findChildToAttribute(const std::string& childName, const std::string
     return nullptr;
 }
 
-// ---- Integer sets ------------------------------------------------------------------------------
-
 void Data::writeIntSet(const std::set<int>& set) {
     char counter[24] = {'N'};
     int index = 0;
@@ -475,8 +456,6 @@ void Data::readIntSet(std::set<int>& set) const {
         set.insert(attribute->getInteger());
     }
 }
-
-// ---- Searches ----------------------------------------------------------------------------------
 
 const Data* Data::findTree(const std::string& wanted, bool recursive) const {
     if (wanted.empty()) {

@@ -61,6 +61,34 @@ int applyFormat(Apply&& apply) {
     return 1;
 }
 
+// VELXMLN_GetReal and VELXMLN_GetInt: the current element's text read as a number.
+template <typename Number>
+int getNumber(Number* value) {
+    return VelXmlN::detail::guarded(0, [&] {
+        Data* element = currentElement();
+        if (value == nullptr || element == nullptr) {
+            return 0;
+        }
+        readNumber(element->getData(), value);
+        return 1;
+    });
+}
+
+// VELXMLN_SetReal and VELXMLN_SetInt: carried out as soon as there is a document, stored only
+// when there is a current element.
+template <typename Number>
+int setNumber(Number value) {
+    return VelXmlN::detail::guarded(0, [&] {
+        if (currentTree == nullptr) {
+            return 0;
+        }
+        if (Data* element = currentElement()) {
+            element->setData(value);
+        }
+        return 1;
+    });
+}
+
 }  // namespace
 
 int VELXMLN_ReadFile(const char* fileName) {
@@ -128,26 +156,11 @@ int VELXMLN_Stop(void) {
 }
 
 int VELXMLN_GetReal(double* value) {
-    return VelXmlN::detail::guarded(0, [&] {
-        Data* element = currentElement();
-        if (value == nullptr || element == nullptr) {
-            return 0;
-        }
-        readNumber(element->getData(), value);
-        return 1;
-    });
+    return getNumber(value);
 }
 
 int VELXMLN_SetReal(double value) {
-    return VelXmlN::detail::guarded(0, [&] {
-        if (currentTree == nullptr) {
-            return 0;
-        }
-        if (Data* element = currentElement()) {
-            element->setData(value);
-        }
-        return 1;
-    });
+    return setNumber(value);
 }
 
 int VELXMLN_SetRealFormat(double value, const char* format) {
@@ -168,26 +181,11 @@ int VELXMLN_SetRealFormat(double value, const char* format) {
 }
 
 int VELXMLN_GetInt(int* value) {
-    return VelXmlN::detail::guarded(0, [&] {
-        Data* element = currentElement();
-        if (value == nullptr || element == nullptr) {
-            return 0;
-        }
-        readNumber(element->getData(), value);
-        return 1;
-    });
+    return getNumber(value);
 }
 
 int VELXMLN_SetInt(int value) {
-    return VelXmlN::detail::guarded(0, [&] {
-        if (currentTree == nullptr) {
-            return 0;
-        }
-        if (Data* element = currentElement()) {
-            element->setData(value);
-        }
-        return 1;
-    });
+    return setNumber(value);
 }
 
 int VELXMLN_GetText(char* buffer, size_t bufferSize, int* length) {

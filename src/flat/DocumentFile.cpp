@@ -15,24 +15,12 @@ bool writeDocument(const Tree& document, const std::string& fileName) {
         noteError("cannot write '" + fileName + "': the document has no root element");
         return false;
     }
-    TempFileWriter writer(fileName, std::ios_base::out | std::ios_base::binary);
-    std::ostream* stream = writer.stream();
-    if (stream == nullptr || !stream->good()) {
-        writer.finish();
-        noteError(writer.error());
-        return false;
-    }
-    try {
-        document.putToStream(*stream);
-    } catch (...) {
-        // Half a document must never replace the file; the writer's destructor removes the
-        // temporary file before the exception reaches the caller.
-        writer.abandon();
-        throw;
-    }
-    const bool replaced = writer.finish();
+    std::string error;
+    const bool replaced = writeWhole(
+        fileName, std::ios_base::out | std::ios_base::binary,
+        [&document](std::ostream& out) { document.putToStream(out); }, error);
     if (!replaced) {
-        noteError(writer.error());
+        noteError(error);
     }
     return replaced;
 }

@@ -4,8 +4,8 @@
 #include <VelXmlN/kasxmln.h>
 #include <VelXmlN/velxmln.h>
 
-#include "external/FileSystem.h"
 #include "flat/TextBuffer.h"
+#include "platform/FileSystem.h"
 
 #include <cerrno>
 #include <exception>

@@ -168,5 +168,25 @@ bool TempFileWriter::finish() {
     return replaced_;
 }
 
+bool writeWhole(const std::string& fileName, std::ios_base::openmode mode,
+                const std::function<void(std::ostream&)>& write, std::string& error) {
+    TempFileWriter writer(fileName, mode);
+    std::ostream* stream = writer.stream();
+    if (stream != nullptr && stream->good()) {
+        try {
+            write(*stream);
+        } catch (...) {
+            // Half a document must never replace the file: the temporary file goes before the
+            // exception reaches the caller.
+            writer.abandon();
+            writer.finish();
+            throw;
+        }
+    }
+    const bool written = writer.finish();
+    error = writer.error();
+    return written;
+}
+
 }  // namespace detail
 }  // namespace VelXmlN

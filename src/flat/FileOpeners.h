@@ -3,9 +3,10 @@
 #ifndef VELXMLN_SRC_FLAT_FILEOPENERS_H
 #define VELXMLN_SRC_FLAT_FILEOPENERS_H
 
-#include "external/FileSystem.h"
+#include "platform/FileSystem.h"
 
 #include <fstream>
+#include <functional>
 #include <ios>
 #include <memory>
 #include <ostream>
@@ -83,6 +84,14 @@ class TempFileWriter {
     bool finished_ = false;
     bool replaced_ = false;
 };
+
+/// Writes `fileName` as a whole or not at all through a TempFileWriter opened with `mode`:
+/// `write` fills the stream, and only a complete, flushed write replaces the target. When the
+/// output cannot be opened, `write` is not called. When `write` throws, the temporary file is
+/// removed, the target is left as it was, and the exception passes on. Returns whether the target
+/// was written; `error` then says why not (naming the file and the system's reason).
+bool writeWhole(const std::string& fileName, std::ios_base::openmode mode,
+                const std::function<void(std::ostream&)>& write, std::string& error);
 
 }  // namespace detail
 }  // namespace VelXmlN

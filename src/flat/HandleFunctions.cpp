@@ -85,8 +85,6 @@ void applyFormat(Apply&& apply) {
 
 }  // namespace
 
-// ---- Documents ---------------------------------------------------------------------------------
-
 int VELXMLN_Get_Tree(const char* name) {
     return VelXmlN::detail::guarded(-1,
                                     [&] { return tables().getTree(name != nullptr ? name : ""); });
@@ -131,8 +129,6 @@ int VELXMLN_Create_Root_Tag(int tree, const char* name) {
     return VelXmlN::detail::guarded(
         -1, [&] { return name != nullptr ? tables().createRootTag(tree, name) : -1; });
 }
-
-// ---- Children ----------------------------------------------------------------------------------
 
 int VELXMLN_Get_Number_Of_Children(int tag) {
     return VelXmlN::detail::guarded(0, [&] {
@@ -215,8 +211,6 @@ void VELXMLN_Delete_Child_Tag(int tag, const char* name) {
         }
     });
 }
-
-// ---- Element text ------------------------------------------------------------------------------
 
 double VELXMLN_Get_Real(int tag) {
     return VelXmlN::detail::guarded(0.0, [&] {
@@ -305,8 +299,6 @@ void VELXMLN_Add_Text_Line(int tag, const char* line) {
         }
     });
 }
-
-// ---- Attributes --------------------------------------------------------------------------------
 
 void VELXMLN_Set_Attribute(int tag, const char* name, const char* value) {
     VelXmlN::detail::guardedVoid([&] {

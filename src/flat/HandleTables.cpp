@@ -25,8 +25,6 @@ void HandleTables::abandonDocuments() noexcept {
     index_.clear();
 }
 
-// ---- Trees ---------------------------------------------------------------------------------
-
 HandleTables::TreeEntry* HandleTables::treeEntry(int handle) {
     const auto found = trees_.find(handle);
     return found != trees_.end() ? &found->second : nullptr;
@@ -168,8 +166,6 @@ int HandleTables::rootTag(int handle) {
     const auto found = index_.find(root);
     return found != index_.end() ? found->second : registerTag(root, handle);
 }
-
-// ---- Tags ----------------------------------------------------------------------------------
 
 Data* HandleTables::element(int tag) const noexcept {
     if (tag < 1 || static_cast<std::size_t>(tag) > tags_.size()) {

@@ -40,8 +40,6 @@ class HandleTables {
     HandleTables(const HandleTables&) = delete;
     HandleTables& operator=(const HandleTables&) = delete;
 
-    // ---- Trees -------------------------------------------------------------------------------
-
     /// The handle of the document registered under `name`; registers a new empty document when
     /// there is none. The new handle is the number of registered documents plus one, unless a
     /// live document holds that number (possible after a deletion), in which case it is one
@@ -71,8 +69,6 @@ class HandleTables {
 
     /// The number of registered documents.
     std::size_t treeCount() const noexcept { return trees_.size(); }
-
-    // ---- Tags --------------------------------------------------------------------------------
 
     /// The element of a tag handle; null when the handle is invalid.
     Data* element(int tag) const noexcept;

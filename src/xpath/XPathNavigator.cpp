@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "elements/FirstAttribute.h"
 #include "elements/TreeWalk.h"
 
 namespace VelXmlN {
@@ -30,8 +31,6 @@ std::vector<std::string_view> splitSteps(std::string_view path) {
     }
     return steps;
 }
-
-// ---- Child form ------------------------------------------------------------------------------
 
 /// One step of a child-form path: a name and an optional attribute test, as views into the path.
 struct Step {
@@ -89,14 +88,11 @@ bool matches(const Data& element, const Step& step) {
         case Step::Test::Attribute:
             break;
     }
-    // Only the first attribute of that name counts, as Data::findAttribute would find it; the scan
-    // is done here to compare against the view without making a string per element.
-    for (const AttributeData* attribute : element.getAttributes()) {
-        if (attribute->getName() == step.attribute) {
-            return attribute->getData() == step.value;
-        }
-    }
-    return false;
+    // Only the first attribute of that name counts, as Data::findAttribute would find it; looked
+    // up by the view, without making a string per element.
+    const AttributeData* attribute =
+        detail::firstAttribute(element.getAttributes(), step.attribute);
+    return attribute != nullptr && attribute->getData() == step.value;
 }
 
 /// The first step is matched against `start`, each further one against the children of the
@@ -133,8 +129,6 @@ std::vector<Data*> selectChildren(Data* start, const std::vector<std::string_vie
     }
     return current;
 }
-
-// ---- Descendant form -------------------------------------------------------------------------
 
 /// The subtree of the start element laid out in pre-order: the subtree of elements[i] is the
 /// index range [i, ends[i]).
@@ -236,8 +230,6 @@ std::vector<Data*> selectDescendants(Data* start, const std::vector<std::string_
     }
     return found;
 }
-
-// ---- Paths -----------------------------------------------------------------------------------
 
 /// The path of `element`, with a predicate for `attributeName` on every step whose element has
 /// that attribute when `attributeName` is given. The chain is collected first and the text built

@@ -18,7 +18,7 @@
 #include "FailingAllocator.h"
 #include "support/TestSupport.h"
 
-using testing_support::describe;
+using testsupport::describe;
 using VelXmlN::Data;
 using VelXmlN::Tree;
 
@@ -64,21 +64,21 @@ std::size_t failEachAllocation(const std::string& what, const std::function<void
         prepare();
         bool badAlloc = false;
         std::string other;  // what was thrown when it was neither nothing nor bad_alloc
-        failing_allocator::reset();
-        failing_allocator::begin(failAt);
+        testsupport::reset();
+        testsupport::begin(failAt);
         try {
             operation();
         } catch (const std::bad_alloc&) {
             badAlloc = true;
         } catch (const std::exception& thrown) {
-            failing_allocator::end();
+            testsupport::end();
             other = thrown.what();
         } catch (...) {
-            failing_allocator::end();
+            testsupport::end();
             other = "an exception of unknown type";
         }
-        failing_allocator::end();
-        const bool failed = failing_allocator::failed();
+        testsupport::end();
+        const bool failed = testsupport::failed();
         if (!other.empty()) {
             ADD_FAILURE() << what << ": allocation " << failAt << " failed and '" << other
                           << "' was thrown instead of std::bad_alloc";
@@ -89,7 +89,7 @@ std::size_t failEachAllocation(const std::string& what, const std::function<void
         }
         check(failed);
         cleanUp();
-        EXPECT_EQ(failing_allocator::outstanding(), 0)
+        EXPECT_EQ(testsupport::outstanding(), 0)
             << what << ": blocks left over when allocation " << failAt << " failed";
         if (!failed || ::testing::Test::HasFailure()) {
             return failAt - 1;
@@ -145,9 +145,9 @@ TEST(AllocationFailure, ReadingKeepsThePreviousRootAndLeaksNothing) {
 
 TEST(AllocationFailure, ReadingAFileThroughTheFlatFunctionsKeepsTheDocument) {
     SKIP_WHERE_THE_ALLOCATOR_CANNOT_BE_REPLACED();
-    testing_support::TempFolder folder;
+    testsupport::TempFolder folder;
     const std::string path = folder.file("plant.xml");
-    testing_support::writeFile(path, kDocument);
+    testsupport::writeFile(path, kDocument);
     int tree = -1;
     failEachAllocation(
         "VELXMLN_Read_Tree",

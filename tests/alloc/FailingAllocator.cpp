@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-namespace failing_allocator {
+namespace testsupport {
 namespace {
 
 std::atomic<bool> active{false};
@@ -92,13 +92,13 @@ void reset() noexcept {
     live = 0;
 }
 
-}  // namespace failing_allocator
+}  // namespace testsupport
 
 #ifndef _WIN32
 // On Windows these would replace the allocator of this program only, while the DLLs keep
 // theirs: blocks of one freed by the other would break both (AllocationFailureTest skips there).
-using failing_allocator::allocate;
-using failing_allocator::release;
+using testsupport::allocate;
+using testsupport::release;
 
 void* operator new(std::size_t size) {
     return allocate(size, 0, false);

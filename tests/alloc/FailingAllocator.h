@@ -7,7 +7,7 @@
 
 #include <cstddef>
 
-namespace failing_allocator {
+namespace testsupport {
 
 /// Starts a trial: allocation number `failAt` (counted from 1) fails; 0 lets every one succeed.
 void begin(std::size_t failAt) noexcept;
@@ -24,6 +24,6 @@ long long outstanding() noexcept;
 /// Forgets the outstanding blocks of earlier trials.
 void reset() noexcept;
 
-}  // namespace failing_allocator
+}  // namespace testsupport
 
 #endif

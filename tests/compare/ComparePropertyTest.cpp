@@ -12,7 +12,7 @@
 
 #include "compare/CompareTestUtil.h"
 
-using namespace comparetest;
+using namespace testsupport;
 using VelXmlN::Compare;
 
 namespace {

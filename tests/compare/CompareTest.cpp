@@ -7,7 +7,7 @@
 
 #include "compare/CompareTestUtil.h"
 
-using namespace comparetest;
+using namespace testsupport;
 using VelXmlN::Compare;
 
 TEST(DifferentItem, FixedValuesAndFields) {

@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-namespace comparetest {
+namespace testsupport {
 
 using VelXmlN::AttributeData;
 using VelXmlN::Data;
@@ -64,6 +64,6 @@ class IgnoreElement : public Ignore {
     std::string name_;
 };
 
-}  // namespace comparetest
+}  // namespace testsupport
 
 #endif

@@ -5,7 +5,7 @@
 
 #include "compare/CompareTestUtil.h"
 
-using namespace comparetest;
+using namespace testsupport;
 using VelXmlN::Comparing::AttributeExistence;
 
 TEST(AttributeExistence, IgnoredAttributeTakesNoPartInTheComparison) {

@@ -7,7 +7,7 @@
 
 #include "support/TestSupport.h"
 
-using testing_support::describe;
+using testsupport::describe;
 using VelXmlN::Data;
 using VelXmlN::ExchangeXml;
 using VelXmlN::Tree;

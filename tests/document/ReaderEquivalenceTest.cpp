@@ -20,16 +20,14 @@
 
 using kasxmln::CXMLException;
 using kasxmln::CXMLNode;
-using testing_support::CodePageScope;
-using testing_support::visible;
+using testsupport::CodePageScope;
+using testsupport::visible;
 using VelXmlN::AttributeData;
 using VelXmlN::Data;
 using VelXmlN::NarrowCodePage;
 using VelXmlN::Tree;
 
 namespace {
-
-// ---- The two-step reading ----------------------------------------------------------------------
 
 // The node conversion, written from its description: the name; each attribute through
 // setAttribute (a repeated name keeps its place and takes the last value); an only text child as
@@ -112,8 +110,6 @@ class Trickle : public std::streambuf {
     std::size_t offset_ = 0;
     char buffer_[5];
 };
-
-// ---- Random documents --------------------------------------------------------------------------
 
 class DocumentMaker {
   public:
@@ -272,8 +268,6 @@ class DocumentMaker {
     std::mt19937 random_;
     bool entities_ = false;
 };
-
-// ---- The properties ----------------------------------------------------------------------------
 
 struct Outcome {
     std::unique_ptr<Data> root;

@@ -9,9 +9,9 @@
 
 #include "support/TestSupport.h"
 
-using testing_support::dataPath;
-using testing_support::describe;
-using testing_support::readFile;
+using testsupport::dataPath;
+using testsupport::describe;
+using testsupport::fileText;
 using VelXmlN::Data;
 using VelXmlN::Tree;
 
@@ -45,7 +45,7 @@ TEST(Reader, AttributesAndAnOnlyTextBecomeValuesTrimmedOfSpaces) {
 
 TEST(Reader, TextsBesideElementsBecomeNamelessChildrenUnchanged) {
     EXPECT_EQ(readBack("<a> one <b/> two </a>"), "a{}\"\"[{}\" one \"[],b{}\"\"[],{}\" two \"[],]");
-    std::istringstream in(readFile(dataPath("mixed-content.xml")));
+    std::istringstream in(fileText(dataPath("mixed-content.xml")));
     Tree tree(in);
     const Data* first = tree.getRoot()->getChildren()[0];
     ASSERT_EQ(first->getChildren().size(), 5u);

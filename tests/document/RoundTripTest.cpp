@@ -11,10 +11,10 @@
 
 #include "support/TestSupport.h"
 
-using testing_support::CodePageScope;
-using testing_support::dataPath;
-using testing_support::describe;
-using testing_support::readFile;
+using testsupport::CodePageScope;
+using testsupport::dataPath;
+using testsupport::describe;
+using testsupport::fileText;
 using VelXmlN::Data;
 using VelXmlN::EncodeSkip;
 using VelXmlN::Tree;
@@ -121,7 +121,7 @@ TEST(RoundTrip, RandomTreesComeBackEqual) {
 TEST(RoundTrip, RealisticDocumentsReadWriteReadTheSame) {
     for (const char* name : {"config.xml", "records.xml", "mixed-content.xml", "namespaces.xml",
                              "cdata.xml", "comments-pi.xml", "entities.xml"}) {
-        std::istringstream in(readFile(dataPath(name)));
+        std::istringstream in(fileText(dataPath(name)));
         Tree first(in);
         const std::string text = written(first);
         std::istringstream again(text);
@@ -133,7 +133,7 @@ TEST(RoundTrip, RealisticDocumentsReadWriteReadTheSame) {
 
 TEST(RoundTrip, DocumentsReadAsTheyShould) {
     const auto read = [](const char* name) {
-        std::istringstream in(readFile(dataPath(name)));
+        std::istringstream in(fileText(dataPath(name)));
         Tree tree(in);
         return describe(tree.getRoot());
     };
@@ -164,10 +164,9 @@ TEST(RoundTrip, EveryEncodingReadsToTheSameTree) {
           "encoding-utf16le-bom.xml", "encoding-utf16be-bom.xml", "encoding-utf16le.xml",
           "encoding-utf16be.xml", "encoding-iso-8859-1.xml", "encoding-windows-1252.xml",
           "encoding-us-ascii.xml"}) {
-        std::istringstream in(readFile(dataPath(name)));
+        std::istringstream in(fileText(dataPath(name)));
         Tree tree(in);
-        EXPECT_EQ(testing_support::visible(describe(tree.getRoot())),
-                  testing_support::visible(expected))
+        EXPECT_EQ(testsupport::visible(describe(tree.getRoot())), testsupport::visible(expected))
             << name;
         EXPECT_EQ(readAndDescribe(written(tree)), expected) << name;
     }

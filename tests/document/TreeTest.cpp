@@ -11,9 +11,9 @@
 #include "support/TestSupport.h"
 
 using kasxmln::CXMLException;
-using testing_support::describe;
-using testing_support::readFile;
-using testing_support::TempFolder;
+using testsupport::describe;
+using testsupport::fileText;
+using testsupport::TempFolder;
 using VelXmlN::Data;
 using VelXmlN::Tree;
 
@@ -137,13 +137,13 @@ TEST(Tree, OutputFilesOpenTruncatedAndBinary) {
               static_cast<int>(std::ios_base::out | std::ios_base::binary));
     TempFolder folder;
     const std::string path = folder.file("out.xml");
-    testing_support::writeFile(path, std::string(1000, 'x'));
+    testsupport::writeFile(path, std::string(1000, 'x'));
     Tree tree("r");
     tree.getRoot()->createChild("c");
     {
         std::ofstream out(path, static_cast<std::ios_base::openmode>(Tree::getOFStreamOpenMode()));
         tree.putToStream(out);
     }
-    EXPECT_EQ(readFile(path),
+    EXPECT_EQ(fileText(path),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<r>\r\n\t<c/>\r\n</r>\r\n");
 }

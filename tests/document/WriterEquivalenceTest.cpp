@@ -18,8 +18,8 @@
 
 using kasxmln::CXMLException;
 using kasxmln::CXMLNode;
-using testing_support::CodePageScope;
-using testing_support::visible;
+using testsupport::CodePageScope;
+using testsupport::visible;
 using VelXmlN::Data;
 using VelXmlN::EncodeSkip;
 using VelXmlN::NarrowCodePage;
@@ -27,8 +27,6 @@ using VelXmlN::Tree;
 using VelXmlN::XmlNode;
 
 namespace {
-
-// ---- Writing through a node-library document ---------------------------------------------------
 
 // The node library's strings end at a zero byte, so the conversion refuses texts holding one.
 void checkNoZeroByte(const std::string& text) {
@@ -115,8 +113,6 @@ void expectSame(const Written& got, const Written& expected) {
     EXPECT_EQ(got.detail, expected.detail);
     EXPECT_EQ(visible(got.message), visible(expected.message));
 }
-
-// ---- Random trees ------------------------------------------------------------------------------
 
 class TreeMaker {
   public:

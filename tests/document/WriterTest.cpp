@@ -11,8 +11,8 @@
 #include "support/TestSupport.h"
 
 using kasxmln::CXMLException;
-using testing_support::CodePageScope;
-using testing_support::visible;
+using testsupport::CodePageScope;
+using testsupport::visible;
 using VelXmlN::Data;
 using VelXmlN::EncodeSkip;
 using VelXmlN::Tree;

@@ -15,8 +15,8 @@
 #include "support/TestSupport.h"
 
 using kasxmln::CXMLException;
-using testing_support::describe;
-using testing_support::visible;
+using testsupport::describe;
+using testsupport::visible;
 using VelXmlN::Data;
 using VelXmlN::Tree;
 
@@ -52,7 +52,7 @@ Refusal refusalOfStream(const std::string& text) {
 // the handles into it.
 Refusal refusalOfFiles(const std::string& text, const std::string& folder) {
     const std::string path = folder + "/hostile.xml";
-    testing_support::writeFile(path, text);
+    testsupport::writeFile(path, text);
     const int tree = VELXMLN_Get_Tree("hostile");
     const int root = VELXMLN_Create_Root_Tag(tree, "old");
     const int child = VELXMLN_Add_Child_Tag(root, "kept");
@@ -81,7 +81,7 @@ Refusal refusalOfFiles(const std::string& text, const std::string& folder) {
 // Expects `text` refused on every way with `code` and `message`.
 void expectRefused(const std::string& text, int code, const std::string& message) {
     SCOPED_TRACE(visible(text.substr(0, 120)));
-    testing_support::TempFolder folder;
+    testsupport::TempFolder folder;
     const Refusal stream = refusalOfStream(text);
     EXPECT_EQ(stream.code, code);
     EXPECT_EQ(stream.message, message);
@@ -156,7 +156,7 @@ TEST(HostileDocuments, EveryTruncationOfADocumentIsRefusedOnEveryWayIn) {
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<!DOCTYPE p [<!ENTITY e \"x\">]>\n"
         "<p a=\"1\"><!-- c --><q b='&amp;'>&e;\xC3\xA9<![CDATA[<]]></q><?pi?>t</p>";
-    testing_support::TempFolder folder;
+    testsupport::TempFolder folder;
     for (std::size_t length = 1; length < whole.size(); ++length) {
         const std::string part = whole.substr(0, length);
         SCOPED_TRACE(part);
@@ -170,22 +170,22 @@ TEST(HostileDocuments, EveryTruncationOfADocumentIsRefusedOnEveryWayIn) {
 
 // What a document names is left out, on every way in, and nothing named is opened or contacted.
 TEST(HostileDocuments, NamedFilesAndAddressesAreNeverReadOnAnyWayIn) {
-    testing_support::TempFolder secrets;
+    testsupport::TempFolder secrets;
     std::string secretFolder = secrets.file("");
     secretFolder.pop_back();
     const std::string leak = "<!ATTLIST item leaked CDATA \"yes\">";
-    testing_support::writeFile(secrets.file("secret.dtd"), leak);
-    testing_support::writeFile(secrets.file("parameters.ent"), leak);
-    testing_support::writeFile(secrets.file("text.ent"), "<item leaked=\"yes\"/>");
-    testing_support::writeFile(secrets.file("schema.xsd"), "<xs:schema/>");
-    testing_support::TempFolder folder;
-    const neverread::Listener network;
-    const std::string text =
-        neverread::substitute(neverread::substitute(neverread::kNaming, "{secrets}", secretFolder),
-                              "{net}", network.url());
+    testsupport::writeFile(secrets.file("secret.dtd"), leak);
+    testsupport::writeFile(secrets.file("parameters.ent"), leak);
+    testsupport::writeFile(secrets.file("text.ent"), "<item leaked=\"yes\"/>");
+    testsupport::writeFile(secrets.file("schema.xsd"), "<xs:schema/>");
+    testsupport::TempFolder folder;
+    const testsupport::Listener network;
+    const std::string text = testsupport::substitute(
+        testsupport::substitute(testsupport::kNaming, "{secrets}", secretFolder), "{net}",
+        network.url());
     const std::string path = folder.file("doc.xml");
-    testing_support::writeFile(path, text);
-    const neverread::FolderWatch watch(secretFolder);
+    testsupport::writeFile(path, text);
+    const testsupport::FolderWatch watch(secretFolder);
 
     Tree tree;
     std::istringstream in(text);

@@ -15,7 +15,7 @@
 #include "support/TestSupport.h"
 
 using kasxmln::CXMLException;
-using testing_support::onSmallStack;
+using testsupport::onSmallStack;
 using VelXmlN::Compare;
 using VelXmlN::Data;
 using VelXmlN::Tree;
@@ -75,7 +75,7 @@ int depthOfFlatTree(int tag) {
 }  // namespace
 
 TEST(DeepTrees, AtTheLimitEverythingWorksOnASmallStack) {
-    testing_support::TempFolder folder;
+    testsupport::TempFolder folder;
     const std::string path = folder.file("deep.xml");
     const std::string copyPath = folder.file("copy.xml");
     const std::unique_ptr<Tree> tree = chain(kLimit);
@@ -120,13 +120,13 @@ TEST(DeepTrees, AtTheLimitEverythingWorksOnASmallStack) {
     EXPECT_EQ(built.substr(built.size() - 16), "/d[@level='999']");
     EXPECT_EQ(flatDepth, static_cast<int>(kLimit));
     EXPECT_EQ(currentRead, 2);
-    EXPECT_EQ(testing_support::readFile(path), testing_support::readFile(copyPath));
+    EXPECT_EQ(testsupport::fileText(path), testsupport::fileText(copyPath));
 }
 
 TEST(DeepTrees, OneLevelBeyondIsRefusedByReadingAndWritingOnly) {
-    testing_support::TempFolder folder;
+    testsupport::TempFolder folder;
     const std::string path = folder.file("deeper.xml");
-    testing_support::writeFile(path, nestedText(kLimit + 1));
+    testsupport::writeFile(path, nestedText(kLimit + 1));
     const std::string readRefusal =
         "2: element 'd' is nested deeper than the limit of 1000 levels at line 1, column 3004";
     const std::string writeRefusal =
@@ -170,7 +170,7 @@ TEST(DeepTrees, OneLevelBeyondIsRefusedByReadingAndWritingOnly) {
     EXPECT_EQ(output, "") << "refused before anything is written";
     EXPECT_EQ(copied, writeRefusal);
     EXPECT_EQ(flatWrite, writeRefusal);
-    EXPECT_FALSE(testing_support::readFile(folder.file("never.xml")).size() > 0);
+    EXPECT_FALSE(testsupport::fileText(folder.file("never.xml")).size() > 0);
     EXPECT_EQ(target.getRoot(), kept);
     EXPECT_TRUE(equal);
     EXPECT_EQ(selected, 1u);

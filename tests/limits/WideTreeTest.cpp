@@ -48,11 +48,11 @@ int roundTrip(const Tree& tree, const std::string& path, Tree& back) {
     Tree copy;
     copy.copyFrom(tree);
     EXPECT_TRUE(Compare::areEqual(tree.getRoot(), copy.getRoot()));
-    testing_support::writeFile(path, text);
+    testsupport::writeFile(path, text);
     const int handle = VELXMLN_Get_Tree(path.c_str());
     VELXMLN_Read_Tree(handle, path.c_str());
     VELXMLN_Write_Tree(handle, (path + ".again").c_str());
-    EXPECT_EQ(testing_support::readFile(path + ".again"), text);
+    EXPECT_EQ(testsupport::fileText(path + ".again"), text);
     return handle;
 }
 
@@ -67,7 +67,7 @@ TEST(WideTrees, AMillionSiblings) {
         tree.getRoot()->createChild("c")->setData(static_cast<int>(i % 1000));
     }
     children.back()->setAttribute("last", 1);
-    testing_support::TempFolder folder;
+    testsupport::TempFolder folder;
     Tree back;
     const int handle = roundTrip(tree, folder.file("siblings.xml"), back);
     EXPECT_EQ(VELXMLN_Get_Number_Of_Children(VELXMLN_Get_Root_Tag(handle)),
@@ -91,7 +91,7 @@ TEST(WideTrees, AHundredMegabyteText) {
     text.back() = 'x';  // no white space at the end, which a lone value would lose
     Tree tree("r");
     tree.getRoot()->setDataPlain(text);
-    testing_support::TempFolder folder;
+    testsupport::TempFolder folder;
     Tree back;
     const int handle = roundTrip(tree, folder.file("text.xml"), back);
     EXPECT_EQ(back.getRoot()->getData().size(), size);
@@ -110,7 +110,7 @@ TEST(WideTrees, TwentyThousandAttributesOnOneElement) {
     for (std::size_t i = 0; i < count; ++i) {
         attributes.push_back(new AttributeData("a" + std::to_string(i), std::to_string(i)));
     }
-    testing_support::TempFolder folder;
+    testsupport::TempFolder folder;
     Tree back;
     const int handle = roundTrip(tree, folder.file("attributes.xml"), back);
     EXPECT_EQ(back.getRoot()->getAttributes().size(), count);

@@ -8,7 +8,7 @@
 #include <functional>
 #include <thread>
 
-using scantest::Maps;
+using testsupport::Maps;
 
 namespace {
 
@@ -16,7 +16,7 @@ TEST(ConcurrentStart, TwoThreadsMakeTheFirstScansAtOnce) {
     // The statement of a thread-safe death test runs in a new process that runs this test alone
     // from its start, so the parser library has never been started there.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    scantest::TempFolder folder;
+    testsupport::ScanFolder folder;
     const std::string file = folder.write("doc.xml", "<root><item a=\"1\"/><item/></root>");
     const Maps expected{{{"a", "1"}}, {}};
     auto scan = [](std::atomic<int>& waiting, auto scanner, Maps& found) {

@@ -4,22 +4,22 @@
 
 #include "support/NeverRead.h"
 
-using scantest::Maps;
+using testsupport::Maps;
 
-using neverread::FolderWatch;
-using neverread::kNaming;
-using neverread::Listener;
-using neverread::substitute;
+using testsupport::FolderWatch;
+using testsupport::kNaming;
+using testsupport::Listener;
+using testsupport::substitute;
 
 namespace {
 
 template <typename Scanner>
 class NeverRead : public ::testing::Test {};
-TYPED_TEST_SUITE(NeverRead, scantest::Scanners);
+TYPED_TEST_SUITE(NeverRead, testsupport::Scanners);
 
 TYPED_TEST(NeverRead, NothingADocumentNamesIsOpenedOrFetched) {
-    scantest::TempFolder folder;
-    scantest::TempFolder secrets;
+    testsupport::ScanFolder folder;
+    testsupport::ScanFolder secrets;
     // Each would add an attribute "leaked" to every item if it were read.
     const std::string leak = "<!ATTLIST item leaked CDATA \"yes\">";
     secrets.write("secret.dtd", leak);

@@ -1,13 +1,13 @@
 // Sax2Interface alone: local names, fatal errors against exceptions, the narrow conversion of keys.
 #include "sax/ScanSupport.h"
 
-using scantest::Maps;
+using testsupport::Maps;
 using Texts = std::vector<std::string>;
 
 namespace {
 
 TEST(Sax2Interface, KeysAndElementsByLocalName) {
-    scantest::TempFolder folder;
+    testsupport::ScanFolder folder;
     VelXmlN::Sax2Interface scanner(folder.write(
         "doc.xml",
         "<root xmlns:p=\"urn:p\"><p:item p:id=\"1\" id=\"2\"/><item id=\"3\" p:id=\"4\"/></root>"));
@@ -19,7 +19,7 @@ TEST(Sax2Interface, KeysAndElementsByLocalName) {
 }
 
 TEST(Sax2Interface, FatalErrorsPerScanExceptionsAcrossScans) {
-    scantest::TempFolder folder;
+    testsupport::ScanFolder folder;
     const std::string truncated = "<root><item a=\"1\"/><item a=\"2\"/><item a=";
     const std::string file = folder.write("doc.xml", truncated);
     VelXmlN::Sax2Interface scanner(file);
@@ -51,8 +51,8 @@ TEST(Sax2Interface, FatalErrorsPerScanExceptionsAcrossScans) {
 }
 
 TEST(Sax2Interface, KeysThatReadAlikeKeepTheValueOfTheLaterWideKey) {
-    scantest::TempFolder folder;
-    scantest::CodePageScope windows(VelXmlN::NarrowCodePage::Windows1252);
+    testsupport::ScanFolder folder;
+    testsupport::CodePageScope windows(VelXmlN::NarrowCodePage::Windows1252);
     // U+5B57 and U+540D both read as "?"; U+5B57 sorts later, whatever the order in the file.
     VelXmlN::Sax2Interface scanner(folder.write(
         "doc.xml", "<root a\xE5\xAD\x97=\"later\" a\xE5\x90\x8D=\"earlier\" b=\"1\"/>"));

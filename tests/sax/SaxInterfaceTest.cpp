@@ -1,12 +1,12 @@
 // SaxInterface alone: names exactly as the node library delivers them.
 #include "sax/ScanSupport.h"
 
-using scantest::Maps;
+using testsupport::Maps;
 
 namespace {
 
 TEST(SaxInterface, NamesAsTheNodeLibraryDeliversThem) {
-    scantest::TempFolder folder;
+    testsupport::ScanFolder folder;
     VelXmlN::SaxInterface scanner(folder.write(
         "doc.xml",
         "<root xmlns:p=\"urn:p\"><p:item p:id=\"1\" id=\"2\"/><item id=\"3\" p:id=\"4\"/></root>"));
@@ -16,7 +16,7 @@ TEST(SaxInterface, NamesAsTheNodeLibraryDeliversThem) {
 }
 
 TEST(SaxInterface, AFailureAfterASuccessAddsOneException) {
-    scantest::TempFolder folder;
+    testsupport::ScanFolder folder;
     const std::string file = folder.write("doc.xml", "<root a=\"1\"/>");
     VelXmlN::SaxInterface scanner(file);
     EXPECT_EQ(scanner.getAttributes("root"), (Maps{{{"a", "1"}}}));

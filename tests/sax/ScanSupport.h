@@ -13,13 +13,12 @@
 #include <string>
 #include <vector>
 
-namespace scantest {
+namespace testsupport {
 
 using Maps = std::vector<std::map<std::string, std::string>>;
 using Scanners = ::testing::Types<VelXmlN::Sax2Interface, VelXmlN::SaxInterface>;
-using testing_support::CodePageScope;
 
-class TempFolder : public testsupport::ScratchFolder {
+class ScanFolder : public ScratchFolder {
   public:
     std::string folder() const { return ScratchFolder::path(); }
     std::string path(const std::string& name) const { return *this / name; }
@@ -31,6 +30,6 @@ class TempFolder : public testsupport::ScratchFolder {
     }
 };
 
-}  // namespace scantest
+}  // namespace testsupport
 
 #endif

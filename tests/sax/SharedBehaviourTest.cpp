@@ -1,7 +1,7 @@
 // What both scanners do alike: the same file and path give the same maps in the same order.
 #include "sax/ScanSupport.h"
 
-using scantest::Maps;
+using testsupport::Maps;
 
 namespace {
 
@@ -80,12 +80,12 @@ std::vector<Case> cases() {
 
 template <typename Scanner>
 class BothScanners : public ::testing::Test {};
-TYPED_TEST_SUITE(BothScanners, scantest::Scanners);
+TYPED_TEST_SUITE(BothScanners, testsupport::Scanners);
 
 TYPED_TEST(BothScanners, CollectTheAttributesOfTheElementsAtThePath) {
     // The narrow literals here are UTF-8 (on Windows the System code page is not).
-    const scantest::CodePageScope utf8(VelXmlN::NarrowCodePage::Utf8);
-    scantest::TempFolder folder;
+    const testsupport::CodePageScope utf8(VelXmlN::NarrowCodePage::Utf8);
+    testsupport::ScanFolder folder;
     for (const Case& test : cases()) {
         SCOPED_TRACE(test.what);
         TypeParam scanner(folder.write("doc.xml", test.document));
@@ -96,8 +96,8 @@ TYPED_TEST(BothScanners, CollectTheAttributesOfTheElementsAtThePath) {
 }
 
 TYPED_TEST(BothScanners, ConvertThroughTheNarrowCodePage) {
-    scantest::TempFolder folder;
-    scantest::CodePageScope windows(VelXmlN::NarrowCodePage::Windows1252);
+    testsupport::ScanFolder folder;
+    testsupport::CodePageScope windows(VelXmlN::NarrowCodePage::Windows1252);
     // U+0100 has no place in Windows-1252 and reads as "?"; the euro sign is byte 80.
     TypeParam scanner(folder.write(
         "doc.xml", "<root><\xC3\xA4 v=\"\xC3\xA4\xE2\x82\xAC\xC4\x80X\" \xC3\xBC=\"\"/></root>"));
@@ -105,7 +105,7 @@ TYPED_TEST(BothScanners, ConvertThroughTheNarrowCodePage) {
 }
 
 TYPED_TEST(BothScanners, CopiesAndMovesKeepTheFileAndTheMessages) {
-    scantest::TempFolder folder;
+    testsupport::ScanFolder folder;
     const std::string file = folder.write("doc.xml", "<root a=\"1\"/>");
     TypeParam failed(folder.path("missing.xml"));
     failed.getAttributes("root");

@@ -24,7 +24,7 @@
 #include <unistd.h>
 #endif
 
-namespace neverread {
+namespace testsupport {
 
 #ifdef _WIN32
 using Native = SOCKET;
@@ -172,6 +172,6 @@ inline std::string substitute(std::string text, const std::string& name, const s
     return text;
 }
 
-}  // namespace neverread
+}  // namespace testsupport
 
 #endif

@@ -11,7 +11,7 @@
 #include <exception>
 #include <functional>
 
-namespace testing_support {
+namespace testsupport {
 
 constexpr std::size_t kSmallStack = 1024 * 1024;
 
@@ -43,6 +43,6 @@ inline void onSmallStack(const std::function<void()>& job) {
     }
 }
 
-}  // namespace testing_support
+}  // namespace testsupport
 
 #endif

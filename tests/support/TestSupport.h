@@ -17,7 +17,7 @@
 
 #include "support/ScratchFolder.h"
 
-namespace testing_support {
+namespace testsupport {
 
 /// The path of a file in tests/data.
 inline std::string dataPath(const std::string& name) {
@@ -25,15 +25,14 @@ inline std::string dataPath(const std::string& name) {
     return here.substr(0, here.rfind("/support/")) + "/data/" + name;
 }
 
-inline std::string readFile(const std::string& path) {
+/// The bytes of the file at `path`; empty when it cannot be read.
+inline std::string fileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-using testsupport::writeFile;
-
 /// A fresh temporary folder, removed with its files at the end of the scope.
-using TempFolder = testsupport::ScratchFolder;
+using TempFolder = ScratchFolder;
 
 /// Sets the narrow code page for one scope and restores the previous one.
 class CodePageScope {
@@ -89,7 +88,7 @@ inline std::string visible(const std::string& bytes) {
     return out;
 }
 
-}  // namespace testing_support
+}  // namespace testsupport
 
 /// Expects `statement` to throw kasxmln::CXMLException with the given numbers and message text.
 #define EXPECT_XML_THROW(statement, code, detail, text)                         \

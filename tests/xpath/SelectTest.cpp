@@ -121,8 +121,6 @@ TEST(SelectDeepTrees, MillionLevelChainNeedsNoCallStackAndNoQuadraticWork) {
     EXPECT_EQ(std::set<Data*>(repeated.begin(), repeated.end()), std::set<Data*>{deepest});
 }
 
-// ---- Random trees against a naive evaluation -------------------------------------------------
-
 namespace {
 
 void naiveSubtree(Data* element, const std::string& name, List& out) {

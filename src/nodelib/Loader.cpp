@@ -1,0 +1,656 @@
+// CXMLManager: the hardened Xerces-C SAX2 parse behind both LoadDocument forms and behind the
+// event path of the reader (NodeEvents.h).
+#include <VelXmlN/kasxmln.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/sax2/Attributes.hpp>
+#include <xercesc/sax2/SAX2XMLReader.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/XMLException.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+#include "nodelib/NodeEvents.h"
+#include "nodelib/NodeImpl.h"
+#include "nodelib/ParseGuard.h"
+#include "nodelib/ParserInput.h"
+#include "nodelib/XercesInit.h"
+#include "platform/CodePageConvert.h"
+
+namespace kasxmln {
+namespace detail {
+
+namespace {
+
+using VelXmlN::detail::appendNarrow;
+
+std::size_t length(const XMLCh* text) {
+    return text != nullptr ? xercesc::XMLString::stringLen(text) : 0;
+}
+
+// The text buffer is kept between texts up to this size; a larger one is given back.
+constexpr std::size_t kKeptTextBuffer = 1u << 20;
+
+// The UTF-8 rescan of a file reads it in blocks of this size.
+constexpr std::size_t kRescanBlock = 1u << 16;
+
+bool isBlank(std::string_view text) {
+    for (const char c : text) {
+        if (c != ' ' && c != '\n' && c != '\t' && c != '\r') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Builds the node tree of the buffer form, in the document's memory. The children of an open
+// element wait on a stack until it ends; then they get an array of exactly the right size.
+class TreeBuilder final : public Guard {
+  public:
+    explicit TreeBuilder(CXMLDocument& document)
+        : Guard(std::string()),
+          document_(document),
+          arena_(CXMLDocument::Impl::of(document).arena) {}
+
+    TreeBuilder(const TreeBuilder&) = delete;
+    TreeBuilder& operator=(const TreeBuilder&) = delete;
+
+    // Nodes still on the stack belong to no parent yet (each owns its finished subtree).
+    ~TreeBuilder() override {
+        for (CXMLNode* node : waiting_) {
+            delete node;
+        }
+    }
+
+    // A pass starts again only before the root element, when nothing has been built yet.
+    void beginPass(bool validating, const std::uint64_t& taken) override {
+        Guard::beginPass(validating, taken);
+        for (CXMLNode* node : waiting_) {
+            delete node;
+        }
+        waiting_.clear();
+        starts_.clear();
+        current_ = nullptr;
+        pending_.reset();
+    }
+
+    void startElement(const XMLCh* const, const XMLCh* const, const XMLCh* const qname,
+                      const xercesc::Attributes& attributes) override {
+        enter(qname);
+        flushText();
+        std::string name;
+        appendNarrow(name, qname, length(qname));
+        std::unique_ptr<CXMLNode> node =
+            CXMLNode::Impl::newElement(arena_, std::move(name), current_);
+        const XMLSize_t count = attributes.getLength();
+        if (count > 0) {
+            setAttributes(*node, attributes, count);
+        }
+        if (current_ != nullptr) {
+            waiting_.push_back(node.get());
+        } else {
+            CXMLDocument::Impl::of(document_).root = node.get();
+        }
+        current_ = node.release();
+        starts_.push_back(waiting_.size());
+    }
+
+    void endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const) override {
+        flushText();
+        const std::size_t start = starts_.back();
+        CXMLNode::Impl::of(*current_).setChildren(waiting_.data() + start, waiting_.size() - start);
+        waiting_.resize(start);
+        starts_.pop_back();
+        current_ = current_->GetParentNode();
+        leave();
+    }
+
+    void characters(const XMLCh* const chars, const XMLSize_t count) override {
+        deliver(count);
+        if (current_ != nullptr) {
+            pending_.append(chars, count);
+        }
+    }
+
+  private:
+    void setAttributes(CXMLNode& node, const xercesc::Attributes& attributes, XMLSize_t count) {
+        made_.clear();
+        try {
+            // Room for every attribute first: each one is made before it is listed, and a list
+            // that failed to grow would lose it.
+            made_.reserve(count);
+            for (XMLSize_t i = 0; i < count; ++i) {
+                const XMLCh* value = attributes.getValue(i);
+                const std::size_t valueLength = length(value);
+                deliver(valueLength);
+                std::string valueText;
+                appendNarrow(valueText, value, valueLength);
+                made_.push_back(CXMLNode::Impl::newAttribute(arena_, narrow(attributes.getQName(i)),
+                                                             std::move(valueText))
+                                    .release());
+            }
+            CXMLNode::Impl::of(node).setAttributes(made_.data(), made_.size());
+        } catch (...) {
+            for (CXMLAttribut* attribute : made_) {
+                delete attribute;
+            }
+            throw;
+        }
+    }
+
+    // Text is collected until the next tag, so that the text around comments, processing
+    // instructions and CDATA sections becomes one node.
+    void flushText() {
+        pending_.close();
+        if (pending_.empty()) {
+            return;
+        }
+        const std::string_view text = pending_.view();
+        if (!isBlank(text)) {
+            std::unique_ptr<CXMLTextNode> node =
+                CXMLNode::Impl::newText(arena_, std::string(text), current_);
+            waiting_.push_back(node.get());
+            node.release();
+        }
+        pending_.clear(kKeptTextBuffer);
+    }
+
+    CXMLDocument& document_;
+    NodeArena* arena_;
+    CXMLNode* current_ = nullptr;
+    NarrowText pending_;
+    std::vector<CXMLNode*> waiting_;   // children of the open elements, in order
+    std::vector<std::size_t> starts_;  // where each open element's children start
+    std::vector<CXMLAttribut*> made_;
+};
+
+// The same parse and the same conventions as TreeBuilder, handed to a NodeEvents receiver instead
+// of being built into nodes. Names and texts are converted into buffers that keep their room from
+// one element to the next, so that no string is made per element here.
+class EventBuilder final : public Guard {
+  public:
+    explicit EventBuilder(NodeEvents& events) : Guard(std::string()), events_(events) {}
+
+    EventBuilder(const EventBuilder&) = delete;
+    EventBuilder& operator=(const EventBuilder&) = delete;
+
+    void beginPass(bool validating, const std::uint64_t& taken) override {
+        Guard::beginPass(validating, taken);
+        open_ = 0;
+        pending_.reset();
+        events_.restart();
+    }
+
+    void startElement(const XMLCh* const, const XMLCh* const, const XMLCh* const qname,
+                      const xercesc::Attributes& attributes) override {
+        enter(qname);
+        flushText(false);
+        // The name and every attribute's name and value go into one buffer, one after another;
+        // their views are taken once it has stopped growing.
+        tag_.clear(kKeptTextBuffer);
+        tag_.appendWhole(qname, length(qname));
+        const std::size_t nameLength = tag_.size();
+        const XMLSize_t count = attributes.getLength();
+        if (ends_.size() < 2 * count) {
+            ends_.resize(2 * count);
+            attributes_.resize(count);
+        }
+        for (XMLSize_t i = 0; i < count; ++i) {
+            const XMLCh* value = attributes.getValue(i);
+            const std::size_t valueLength = length(value);
+            deliver(valueLength);
+            const XMLCh* name = attributes.getQName(i);
+            tag_.appendWhole(name, length(name));
+            ends_[2 * i] = tag_.size();
+            tag_.appendWhole(value, valueLength);
+            ends_[2 * i + 1] = tag_.size();
+        }
+        const std::string_view all = tag_.view();
+        std::size_t from = nameLength;
+        for (XMLSize_t i = 0; i < count; ++i) {
+            attributes_[i].name = all.substr(from, ends_[2 * i] - from);
+            attributes_[i].value = all.substr(ends_[2 * i], ends_[2 * i + 1] - ends_[2 * i]);
+            from = ends_[2 * i + 1];
+        }
+        ++open_;
+        events_.startElement(all.substr(0, nameLength), attributes_.data(), count);
+    }
+
+    void endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const) override {
+        flushText(true);
+        --open_;
+        events_.endElement();
+        leave();
+    }
+
+    void characters(const XMLCh* const chars, const XMLSize_t count) override {
+        deliver(count);
+        if (open_ > 0) {
+            pending_.append(chars, count);
+        }
+    }
+
+  private:
+    void flushText(bool last) {
+        pending_.close();
+        if (pending_.empty()) {
+            return;
+        }
+        const std::string_view text = pending_.view();
+        if (!isBlank(text)) {
+            events_.text(text, last);
+        }
+        pending_.clear(kKeptTextBuffer);
+    }
+
+    NodeEvents& events_;
+    std::size_t open_ = 0;  // elements started and not ended
+    NarrowText pending_;
+    NarrowText tag_;
+    std::vector<std::size_t> ends_;  // where each attribute's name and value end in tag_
+    std::vector<NarrowAttribute> attributes_;
+};
+
+}  // namespace
+
+}  // namespace detail
+
+// Forwards the events of the file form to a CXMLSaxHandler, and lets the handler ask for the
+// source offset while a callback runs.
+class CXMLSaxHandler::Context final : public detail::Guard {
+  public:
+    Context(CXMLSaxHandler& handler, std::string fileName)
+        : Guard(std::move(fileName)), handler_(handler), previous_(handler.context_) {
+        handler_.context_ = this;
+    }
+
+    ~Context() override { handler_.context_ = previous_; }
+
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+
+    void attach(const xercesc::SAX2XMLReader* reader) noexcept { reader_ = reader; }
+
+    unsigned long long offset() const noexcept {
+        try {
+            return reader_ != nullptr ? static_cast<unsigned long long>(reader_->getSrcOffset())
+                                      : 0;
+        } catch (...) {
+            return 0;  // asked outside a callback
+        }
+    }
+
+    void beginPass(bool validating, const std::uint64_t& taken) override {
+        Guard::beginPass(validating, taken);
+        text_.reset();
+        documentWaits_ = false;
+        dtdWaits_ = false;
+    }
+
+    // The start of the document and of its type declaration reach the handler only once the
+    // declaration is complete: a pass that starts again would otherwise report them twice.
+    void startDocument() override { documentWaits_ = true; }
+
+    void endDocument() override {
+        release();
+        flushHeld();
+        handler_.EndDocument();
+    }
+
+    void startElement(const XMLCh* const, const XMLCh* const, const XMLCh* const qname,
+                      const xercesc::Attributes& attributes) override {
+        enter(qname);
+        release();
+        flushHeld();
+        name_.clear();
+        detail::appendNarrow(name_, qname, detail::length(qname));
+        attributes_.clear();
+        pointers_.clear();
+        const XMLSize_t count = attributes.getLength();
+        attributes_.reserve(count);
+        for (XMLSize_t i = 0; i < count; ++i) {
+            const XMLCh* value = attributes.getValue(i);
+            const std::size_t valueLength = detail::length(value);
+            deliver(valueLength);
+            std::string valueText;
+            detail::appendNarrow(valueText, value, valueLength);
+            attributes_.emplace_back(detail::narrow(attributes.getQName(i)), std::move(valueText));
+        }
+        pointers_.reserve(count + 1);
+        for (CXMLAttribut& attribute : attributes_) {
+            pointers_.push_back(&attribute);
+        }
+        pointers_.push_back(nullptr);
+        handler_.StartElement("", name_.c_str(), name_.c_str(), pointers_.data());
+    }
+
+    void endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const qname) override {
+        flushHeld();
+        name_.clear();
+        detail::appendNarrow(name_, qname, detail::length(qname));
+        handler_.EndElement("", name_.c_str(), name_.c_str());
+        leave();
+    }
+
+    void characters(const XMLCh* const chars, const XMLSize_t count) override {
+        deliver(count);
+        text_.clear(detail::kKeptTextBuffer);
+        text_.append(chars, count);
+        if (!text_.empty()) {
+            handler_.Characters(text_.view().data(), static_cast<unsigned>(text_.size()));
+        }
+    }
+
+    void startCDATA() override {
+        flushHeld();
+        handler_.StartCDATA();
+    }
+
+    void endCDATA() override {
+        flushHeld();
+        handler_.EndCDATA();
+    }
+
+  protected:
+    void dtdStarted(const XMLCh* const name, const XMLCh* const publicId,
+                    const XMLCh* const systemId) override {
+        dtdName_ = detail::narrow(name);
+        dtdPublicId_ = detail::narrow(publicId);
+        dtdSystemId_ = detail::narrow(systemId);
+        dtdWaits_ = true;
+    }
+
+    void dtdEnded() override { release(); }
+
+  private:
+    void release() {
+        if (documentWaits_) {
+            documentWaits_ = false;
+            handler_.StartDocument();
+        }
+        if (dtdWaits_) {
+            dtdWaits_ = false;
+            handler_.StartDTD(dtdName_.c_str(), dtdPublicId_.c_str(), dtdSystemId_.c_str());
+        }
+    }
+
+    // A first half of a surrogate pair that waited for the rest of a text, which never came.
+    void flushHeld() {
+        if (text_.waiting()) {
+            text_.clear();
+            text_.close();
+            handler_.Characters(text_.view().data(), static_cast<unsigned>(text_.size()));
+        }
+    }
+
+    CXMLSaxHandler& handler_;
+    const Context* previous_;
+    const xercesc::SAX2XMLReader* reader_ = nullptr;
+    std::string name_;
+    detail::NarrowText text_;
+    std::vector<CXMLAttribut> attributes_;
+    std::vector<CXMLAttribut*> pointers_;
+    bool documentWaits_ = false;
+    bool dtdWaits_ = false;
+    std::string dtdName_;
+    std::string dtdPublicId_;
+    std::string dtdSystemId_;
+};
+
+namespace detail {
+
+using SaxContext = CXMLSaxHandler::Context;
+
+namespace {
+
+struct DocumentReleaser {
+    void operator()(CXMLDocument* document) const noexcept { document->Release(); }
+};
+
+void checkOptions(bool validate, bool useNamespaces, const char* schemaLocation,
+                  bool loadExternalDtd, bool keepWhitespace) {
+    const char* refused = nullptr;
+    if (validate) {
+        refused = "validation";
+    } else if (useNamespaces) {
+        refused = "namespace processing";
+    } else if (schemaLocation != nullptr) {
+        refused = "a schema location";
+    } else if (loadExternalDtd) {
+        refused = "loading external DTDs";
+    } else if (keepWhitespace) {
+        refused = "keeping white-space-only text";
+    }
+    if (refused != nullptr) {
+        throw CXMLException(CXMLException::kUsageError, 0,
+                            std::string("LoadDocument does not support ") + refused);
+    }
+}
+
+// Makes the input of one pass, counting into `taken`.
+using SourceMaker = std::function<std::unique_ptr<xercesc::InputSource>(std::uint64_t& taken)>;
+
+// One pass of the hardened parse. Failures of the parser become CXMLException; exceptions of the
+// handlers (CXMLException, RestartValidating or the caller's own) pass unchanged.
+void parsePass(const SourceMaker& makeSource, bool validating, Guard& guard, SaxContext* context) {
+    std::uint64_t taken = 0;
+    std::unique_ptr<xercesc::InputSource> source = makeSource(taken);
+    guard.beginPass(validating, taken);
+    ReaderSettings settings;
+    settings.validating = validating;
+    settings.declarations = true;
+    settings.sourceOffsets = context != nullptr;
+    HardenedReader hardened(taken, guard, settings);
+    xercesc::SAX2XMLReader* reader = &hardened.reader();
+
+    struct Detach {
+        SaxContext* context;
+        ~Detach() {
+            if (context != nullptr) {
+                context->attach(nullptr);
+            }
+        }
+    } detach{context};
+    if (context != nullptr) {
+        context->attach(reader);
+    }
+    try {
+        reader->parse(*source);
+    } catch (const xercesc::SAXParseException& problem) {
+        guard.fail(problem);
+    } catch (const xercesc::XMLException& problem) {
+        throw CXMLException(CXMLException::kParseError, guard.line(),
+                            narrow(problem.getMessage()) + guard.where());
+    } catch (const xercesc::SAXException& problem) {
+        throw CXMLException(CXMLException::kParseError, guard.line(),
+                            narrow(problem.getMessage()) + guard.where());
+    } catch (const xercesc::OutOfMemoryException&) {
+        if (hardened.memoryExceeded()) {
+            guard.failAmplification();
+        }
+        throw std::bad_alloc();
+    }
+}
+
+void parse(const SourceMaker& makeSource, Guard& guard, SaxContext* context) {
+    try {
+        try {
+            parsePass(makeSource, false, guard, context);
+        } catch (const RestartValidating&) {
+            parsePass(makeSource, true, guard, context);
+        }
+    } catch (const xercesc::OutOfMemoryException&) {
+        // Xerces-C's memory manager turns a failed allocation into this exception also outside
+        // the parse itself (making the input source, the reader and its settings); it must reach
+        // the caller as the std::bad_alloc it was, never as a type no caller knows.
+        throw std::bad_alloc();
+    }
+}
+
+}  // namespace
+}  // namespace detail
+
+unsigned long long CXMLSaxHandler::GetSourceOffset() {
+    return context_ != nullptr ? context_->offset() : 0;
+}
+
+CXMLManager::CXMLManager() = default;
+CXMLManager::~CXMLManager() = default;
+
+CXMLManager* CXMLManager::GetInstance() {
+    // Every Xerces-C object (the parser's input sources and handlers too) needs the library
+    // started, so it starts with the manager.
+    detail::ensureXerces();
+    static CXMLManager instance;
+    return &instance;
+}
+
+CXMLDocument* CXMLManager::LoadDocument(const char* buffer, unsigned int size, bool validate,
+                                        bool useNamespaces, const char* schemaLocation,
+                                        bool loadExternalDtd, bool keepWhitespace) {
+    detail::checkOptions(validate, useNamespaces, schemaLocation, loadExternalDtd, keepWhitespace);
+    if (buffer == nullptr && size > 0) {
+        throw CXMLException(CXMLException::kUsageError, 0, "LoadDocument was given a null buffer");
+    }
+    const char* bytes = buffer != nullptr ? buffer : "";
+    std::unique_ptr<CXMLDocument, detail::DocumentReleaser> document(
+        CXMLDocument::Impl::newDocument());
+    detail::TreeBuilder builder(*document);
+    builder.setRescan([bytes, size](detail::Utf8Locator& locator) {
+        return locator.feed(bytes, size) || locator.finish();
+    });
+    detail::parse(
+        [bytes, size](std::uint64_t& taken) -> std::unique_ptr<xercesc::InputSource> {
+            static const std::u16string systemId = u"memory buffer";
+            return std::make_unique<detail::StreamSource>(
+                std::make_unique<detail::MemoryStream>(bytes, size, taken), systemId);
+        },
+        builder, nullptr);
+    return document.release();
+}
+
+namespace detail {
+
+void loadEvents(const char* buffer, std::size_t size, NodeEvents& events) {
+    ensureXerces();
+    const char* bytes = buffer != nullptr ? buffer : "";
+    EventBuilder builder(events);
+    builder.setRescan([bytes, size](Utf8Locator& locator) {
+        return locator.feed(bytes, size) || locator.finish();
+    });
+    parse(
+        [bytes, size](std::uint64_t& taken) -> std::unique_ptr<xercesc::InputSource> {
+            static const std::u16string systemId = u"memory buffer";
+            return std::make_unique<StreamSource>(
+                std::make_unique<MemoryStream>(bytes, size, taken), systemId);
+        },
+        builder, nullptr);
+}
+
+void loadEvents(std::streambuf& input, NodeEvents& events) {
+    ensureXerces();
+    const std::streampos start = input.pubseekoff(0, std::ios_base::cur, std::ios_base::in);
+    if (start == std::streampos(-1)) {
+        throw CXMLException(CXMLException::kUsageError, 0,
+                            "the text to read comes from a stream that cannot seek");
+    }
+    const auto rewind = [&input, start] {
+        return input.pubseekpos(start, std::ios_base::in) == start;
+    };
+    EventBuilder builder(events);
+    builder.setRescan([&input, &rewind](Utf8Locator& locator) {
+        if (!rewind()) {
+            return false;
+        }
+        std::vector<char> block(kRescanBlock);
+        std::streamsize got = 0;
+        while ((got = input.sgetn(block.data(), static_cast<std::streamsize>(block.size()))) > 0) {
+            if (locator.feed(block.data(), static_cast<std::size_t>(got))) {
+                return true;
+            }
+        }
+        return locator.finish();
+    });
+    parse(
+        [&input, &rewind](std::uint64_t& taken) -> std::unique_ptr<xercesc::InputSource> {
+            // The same name as for a buffer: the parser's messages do not tell them apart.
+            static const std::u16string systemId = u"memory buffer";
+            if (!rewind()) {
+                throw CXMLException(CXMLException::kUsageError, 0,
+                                    "the stream to read cannot seek back to where the text starts");
+            }
+            return std::make_unique<StreamSource>(std::make_unique<StreambufStream>(input, taken),
+                                                  systemId);
+        },
+        builder, nullptr);
+}
+
+}  // namespace detail
+
+void CXMLManager::LoadDocument(const char* path, CXMLSaxHandler* handler, bool validate,
+                               bool useNamespaces, const char* schemaLocation, bool loadExternalDtd,
+                               bool keepWhitespace) {
+    detail::checkOptions(validate, useNamespaces, schemaLocation, loadExternalDtd, keepWhitespace);
+    if (path == nullptr || handler == nullptr) {
+        throw CXMLException(CXMLException::kUsageError, 0,
+                            "LoadDocument was given a null file path or handler");
+    }
+    const std::string fileName(path);
+    const std::u16string systemId = VelXmlN::detail::toUtf16(fileName);
+    detail::SaxContext context(*handler, fileName);
+    context.setRescan([&fileName](detail::Utf8Locator& locator) {
+        detail::InputFile again;
+        if (again.open(fileName) != 0) {
+            return false;
+        }
+        std::vector<char> block(detail::kRescanBlock);
+        std::size_t got = 0;
+        int error = 0;
+        while ((got = again.read(block.data(), block.size(), error)) > 0) {
+            if (locator.feed(block.data(), got)) {
+                return true;
+            }
+        }
+        return error == 0 && locator.finish();
+    });
+    detail::parse(
+        [&fileName, &systemId](std::uint64_t& taken) -> std::unique_ptr<xercesc::InputSource> {
+            return std::make_unique<detail::StreamSource>(
+                std::make_unique<detail::FileStream>(detail::openFile(fileName), fileName, taken,
+                                                     detail::FileErrors::Library),
+                systemId);
+        },
+        context, &context);
+}
+
+CXMLDocument* CXMLManager::CreateDocument(const char* rootTagName, const char* encoding) {
+    if (encoding != nullptr) {
+        std::string upper(encoding);
+        for (char& c : upper) {
+            if (c >= 'a' && c <= 'z') {
+                c = static_cast<char>(c - 'a' + 'A');
+            }
+        }
+        if (upper != "UTF-8" && upper != "UTF8") {
+            throw CXMLException(CXMLException::kUsageError, 0,
+                                "CreateDocument: documents are written as UTF-8, not '" +
+                                    std::string(encoding) + "'");
+        }
+    }
+    std::unique_ptr<CXMLDocument, detail::DocumentReleaser> document(
+        CXMLDocument::Impl::newDocument());
+    if (rootTagName != nullptr) {
+        document->CreateRootNode(rootTagName);
+    }
+    return document.release();
+}
+
+}  // namespace kasxmln

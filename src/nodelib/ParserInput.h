@@ -1,0 +1,178 @@
+// What the loader feeds the Xerces-C parser with: input streams that count the bytes taken, and
+// a memory manager that bounds the parser's own memory.
+#ifndef VELXMLN_SRC_NODELIB_PARSERINPUT_H
+#define VELXMLN_SRC_NODELIB_PARSERINPUT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <streambuf>
+#include <string>
+
+#include <xercesc/framework/MemoryManager.hpp>
+#include <xercesc/sax/InputSource.hpp>
+#include <xercesc/util/BinInputStream.hpp>
+
+#include "platform/InputFile.h"
+
+namespace kasxmln {
+namespace detail {
+
+using VelXmlN::platform::InputFile;
+
+/// Opens `path` for reading in binary mode; throws CXMLException (kFileError) naming the file and
+/// the system's reason when that fails.
+InputFile openFile(const std::string& path);
+
+/// A parser input stream that adds every byte it hands out to `taken`.
+class CountingStream : public xercesc::BinInputStream {
+  public:
+    explicit CountingStream(std::uint64_t& taken) : taken_(taken) {}
+    ~CountingStream() override {
+        if (alive_ != nullptr) {
+            *alive_ = false;
+        }
+    }
+    CountingStream(const CountingStream&) = delete;
+    CountingStream& operator=(const CountingStream&) = delete;
+
+    /// Makes the stream clear `*alive` when it is destroyed.
+    void watch(bool* alive) noexcept { alive_ = alive; }
+
+    XMLFilePos curPos() const override { return position_; }
+    XMLSize_t readBytes(XMLByte* const toFill, const XMLSize_t maxToRead) override;
+    const XMLCh* getContentType() const override { return nullptr; }
+
+  protected:
+    virtual std::size_t read(XMLByte* toFill, std::size_t maxToRead) = 0;
+
+  private:
+    std::uint64_t& taken_;
+    std::uint64_t position_ = 0;
+    bool* alive_ = nullptr;
+};
+
+/// Bytes in memory, not owned.
+class MemoryStream final : public CountingStream {
+  public:
+    MemoryStream(const char* bytes, std::size_t size, std::uint64_t& taken)
+        : CountingStream(taken), bytes_(bytes), size_(size) {}
+
+  protected:
+    std::size_t read(XMLByte* toFill, std::size_t maxToRead) override;
+
+  private:
+    const char* bytes_;
+    std::size_t size_;
+    std::size_t offset_ = 0;
+};
+
+/// The bytes of a stream buffer from its current position on, not owned. Every read is filled as
+/// far as the buffer has bytes, as from memory, whatever pieces the buffer hands out.
+class StreambufStream final : public CountingStream {
+  public:
+    StreambufStream(std::streambuf& input, std::uint64_t& taken)
+        : CountingStream(taken), input_(input) {}
+
+  protected:
+    std::size_t read(XMLByte* toFill, std::size_t maxToRead) override;
+
+  private:
+    std::streambuf& input_;
+};
+
+/// How a file that fails to read is reported: as CXMLException (kFileError) naming the file and
+/// the system's reason (the node library), or as the parser's own file error, which the parse
+/// then reports like any other fatal error (Sax2Interface).
+enum class FileErrors { Library, Parser };
+
+/// An open file.
+class FileStream final : public CountingStream {
+  public:
+    FileStream(InputFile file, std::string path, std::uint64_t& taken, FileErrors errors)
+        : CountingStream(taken), file_(std::move(file)), path_(std::move(path)), errors_(errors) {}
+
+  protected:
+    std::size_t read(XMLByte* toFill, std::size_t maxToRead) override;
+
+  private:
+    InputFile file_;
+    std::string path_;
+    FileErrors errors_;
+};
+
+/// The file at a narrow path, opened when the parser asks for it, with FileErrors::Parser. The
+/// parser is given the name as the system identifier only: handed the name to open, Xerces-C
+/// would take it for a URL (and fetch "http://..." names) and pass it through its own transcoder.
+class FileSource final : public xercesc::InputSource {
+  public:
+    FileSource(std::string path, const std::u16string& systemId, std::uint64_t& taken);
+
+    /// Null when the file cannot be opened: the parser then reports a fatal error naming it.
+    xercesc::BinInputStream* makeStream() const override;
+
+  private:
+    std::string path_;
+    std::uint64_t& taken_;
+};
+
+/// An input source that hands out one stream made in advance.
+class StreamSource final : public xercesc::InputSource {
+  public:
+    StreamSource(std::unique_ptr<CountingStream> stream, const std::u16string& systemId);
+    StreamSource(const StreamSource&) = delete;
+    StreamSource& operator=(const StreamSource&) = delete;
+
+    /// Destroys the stream when the parser did not: Xerces-C drops a stream it has taken without
+    /// destroying it when it runs out of memory while making its reader for it. The source must
+    /// outlive the parser that reads it.
+    ~StreamSource() override;
+
+    xercesc::BinInputStream* makeStream() const override;
+
+  private:
+    mutable std::unique_ptr<CountingStream> stream_;
+    mutable CountingStream* handedOut_ = nullptr;
+    mutable bool handedOutAlive_ = false;
+};
+
+/// The parser's own memory, bounded like the text it delivers. Xerces-C builds an attribute
+/// value in full before handing it out, so an attribute full of entity references could grow to
+/// gigabytes before any callback sees it. Beyond a floor of 16 MiB, the parser may hold at most
+/// kMaxAmplification bytes for every byte of input taken so far; one more allocation is refused
+/// with Xerces-C's own out-of-memory exception, which its code is built to unwind.
+///
+/// Every block is kept on a list, and the blocks still there when the manager goes (after the
+/// parser that used it) are freed: Xerces-C does not free everything when a handler's exception
+/// ends a parse in the middle of a document type declaration.
+class BudgetedMemory final : public xercesc::MemoryManager {
+  public:
+    explicit BudgetedMemory(const std::uint64_t& taken) : taken_(taken) {}
+    BudgetedMemory(const BudgetedMemory&) = delete;
+    BudgetedMemory& operator=(const BudgetedMemory&) = delete;
+    ~BudgetedMemory() override;
+
+    xercesc::MemoryManager* getExceptionMemoryManager() override;
+    void* allocate(XMLSize_t size) override;
+    void deallocate(void* p) override;
+
+    /// Whether an allocation was refused for the budget (rather than by the system).
+    bool exceeded() const noexcept { return exceeded_; }
+
+  private:
+    struct alignas(16) Block {
+        Block* previous;
+        Block* next;
+        std::size_t size;
+    };
+
+    const std::uint64_t& taken_;
+    std::uint64_t live_ = 0;
+    Block* blocks_ = nullptr;
+    bool exceeded_ = false;
+};
+
+}  // namespace detail
+}  // namespace kasxmln
+
+#endif
