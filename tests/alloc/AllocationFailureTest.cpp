@@ -24,6 +24,16 @@ using VelXmlN::Tree;
 
 namespace {
 
+// A program's replacement of operator new reaches only its own allocations on Windows: the DLLs
+// (the library, libstdc++, Xerces-C) keep their own, so no allocation of the library can be made
+// to fail from here.
+#ifdef _WIN32
+#define SKIP_WHERE_THE_ALLOCATOR_CANNOT_BE_REPLACED() \
+    GTEST_SKIP() << "a replaced operator new does not reach a DLL's allocations on Windows"
+#else
+#define SKIP_WHERE_THE_ALLOCATOR_CANNOT_BE_REPLACED() static_cast<void>(0)
+#endif
+
 // Small, but it passes through every part of the reader: a declaration, a type declaration with
 // an internal entity (which makes the loader read twice), attributes, references, CDATA, a
 // comment, mixed content and repeated names.
@@ -105,6 +115,7 @@ std::unique_ptr<Tree> treeWithOldRoot() {
 }  // namespace
 
 TEST(AllocationFailure, ReadingKeepsThePreviousRootAndLeaksNothing) {
+    SKIP_WHERE_THE_ALLOCATOR_CANNOT_BE_REPLACED();
     const std::string expected = describe(sampleTree()->getRoot());
     std::unique_ptr<Tree> tree;
     Data* oldRoot = nullptr;
@@ -133,6 +144,7 @@ TEST(AllocationFailure, ReadingKeepsThePreviousRootAndLeaksNothing) {
 }
 
 TEST(AllocationFailure, ReadingAFileThroughTheFlatFunctionsKeepsTheDocument) {
+    SKIP_WHERE_THE_ALLOCATOR_CANNOT_BE_REPLACED();
     testsupport::TempFolder folder;
     const std::string path = folder.file("plant.xml");
     testsupport::writeFile(path, kDocument);
@@ -154,6 +166,7 @@ TEST(AllocationFailure, ReadingAFileThroughTheFlatFunctionsKeepsTheDocument) {
 }
 
 TEST(AllocationFailure, WritingLeavesTheTreeAndLeaksNothing) {
+    SKIP_WHERE_THE_ALLOCATOR_CANNOT_BE_REPLACED();
     const std::unique_ptr<Tree> tree = sampleTree();
     const std::string before = describe(tree->getRoot());
     std::ostringstream reference;
@@ -179,6 +192,7 @@ TEST(AllocationFailure, WritingLeavesTheTreeAndLeaksNothing) {
 }
 
 TEST(AllocationFailure, CopyingKeepsTheTargetOrMakesAFullCopy) {
+    SKIP_WHERE_THE_ALLOCATOR_CANNOT_BE_REPLACED();
     const std::unique_ptr<Tree> source = sampleTree();
     const std::string expected = describe(source->getRoot());
     std::unique_ptr<Tree> target;
@@ -221,6 +235,7 @@ TEST(AllocationFailure, CopyingKeepsTheTargetOrMakesAFullCopy) {
 }
 
 TEST(AllocationFailure, ComparingAndSelectingLeakNothing) {
+    SKIP_WHERE_THE_ALLOCATOR_CANNOT_BE_REPLACED();
     const std::unique_ptr<Tree> a = sampleTree();
     const std::unique_ptr<Tree> b = sampleTree();
     b->getRoot()->getChildren()[0]->setAttribute("id", 9);
@@ -254,6 +269,7 @@ TEST(AllocationFailure, ComparingAndSelectingLeakNothing) {
 }
 
 TEST(AllocationFailure, LoadingANodeDocumentLeaksNothing) {
+    SKIP_WHERE_THE_ALLOCATOR_CANNOT_BE_REPLACED();
     const std::string text = kDocument;
     kasxmln::CXMLDocument* document = nullptr;
     failEachAllocation(
