@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include <VelXmlN/CodePage.h>
 #include <VelXmlN/Tree.h>
 #include <VelXmlN/kasxmln.h>
 
@@ -47,6 +48,9 @@ bool hasControlCharacter(const VelXmlN::Data& element) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // The round trip needs a narrow code page that holds every character: UTF-8 (System is the
+    // ANSI code page on Windows, where a name beyond it would read back as "?").
+    VelXmlN::setNarrowCodePage(VelXmlN::NarrowCodePage::Utf8);
     VelXmlN::Tree first;
     {
         std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));

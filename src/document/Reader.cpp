@@ -2,6 +2,7 @@
 // run on the events of the loader.
 #include <algorithm>
 #include <climits>
+#include <fstream>
 #include <istream>
 #include <memory>
 #include <optional>
@@ -174,6 +175,18 @@ std::streamoff bytesLeft(std::streambuf& buffer) {
     return end - here;
 }
 
+// Whether the positions of a stream buffer count what is read from it, so that the reader may
+// parse from the buffer and seek back in it. On Windows a file opened in text mode turns "\r\n"
+// into "\n" as it is read while its positions count the file's bytes (and libstdc++ misplaces
+// them after a read), so there a file buffer is read as a stream that cannot seek.
+bool positionsCountWhatIsRead([[maybe_unused]] std::streambuf& buffer) {
+#ifdef _WIN32
+    return dynamic_cast<std::filebuf*>(&buffer) == nullptr;
+#else
+    return true;
+#endif
+}
+
 // Leaves a stream buffer at its end when the read is over, however it ends, so that the stream
 // looks as if the whole text had been taken into memory first.
 class ToTheEnd {
@@ -204,7 +217,7 @@ std::unique_ptr<Data> readDocument(std::istream& in) {
     }
     // A buffer that can seek is parsed straight from its own blocks: the text is not copied into
     // memory first, so a read needs no more memory than the elements it makes.
-    const std::streamoff left = bytesLeft(*buffer);
+    const std::streamoff left = positionsCountWhatIsRead(*buffer) ? bytesLeft(*buffer) : -1;
     if (left > 0 && static_cast<unsigned long long>(left) <= UINT_MAX) {
         if (traits::eq_int_type(buffer->sgetc(), traits::eof())) {
             return nullptr;

@@ -12,7 +12,7 @@ namespace detail {
 namespace {
 
 std::unique_ptr<std::ifstream> openForReading(const std::string& fileName) {
-    auto stream = std::make_unique<std::ifstream>(fileName, std::ios_base::in);
+    std::unique_ptr<std::ifstream> stream = platform::openTextForReading(fileName);
     // POSIX opens a folder for reading without complaint and fails only at the first read;
     // Windows refuses it at once. A folder is no input file on either.
     if (stream->good() && platform::isFolder(fileName)) {

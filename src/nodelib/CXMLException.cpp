@@ -62,6 +62,19 @@ std::string describe(int code, const std::string& text) {
 
 }  // namespace
 
+#ifdef _WIN32
+// A program that binds one of the constants to a reference (EXPECT_EQ does) imports it from the
+// DLL, like any member of an exported class; these definitions make the DLL emit and export them.
+constexpr int CXMLException::kParseError;
+constexpr int CXMLException::kLimitError;
+constexpr int CXMLException::kNameError;
+constexpr int CXMLException::kFileError;
+constexpr int CXMLException::kCharacterError;
+constexpr int CXMLException::kUsageError;
+constexpr unsigned int CXMLException::kNameDetail;
+constexpr unsigned int CXMLException::kCharacterDetail;
+#endif
+
 struct CXMLException::Texts {
     std::string text;
     std::string description;

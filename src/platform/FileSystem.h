@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <fstream>
+#include <memory>
 #include <string>
 
 namespace VelXmlN {
@@ -77,6 +79,7 @@ class OutputFile {
 #ifdef _WIN32
     std::wstring wideFinal_;  // the names as the system's wide calls take them
     std::wstring wideTemporary_;
+    std::uint32_t attributes_ = 0;  // the target's attributes that pass to its replacement
 #endif
     std::intptr_t handle_ = -1;
     int slot_ = -1;  // where the temporary name is kept for discardUnfinishedWrites
@@ -91,6 +94,11 @@ class OutputFile {
 /// discarded, and nothing else. Async-signal-safe: meant for a signal handler of a program that
 /// ends on SIGINT or SIGTERM. The targets stay as they were.
 void discardUnfinishedWrites() noexcept;
+
+/// Opens the file `path` for reading in text mode (std::ios_base::in: on Windows "\r\n" reads as
+/// "\n"), the name given to the system as it takes names: on Windows as UTF-16 through the
+/// code-page layer. The stream's state tells whether it opened.
+std::unique_ptr<std::ifstream> openTextForReading(const std::string& path);
 
 /// Tells whether anything (file, folder, device) exists under `path`.
 bool fileExists(const std::string& path);

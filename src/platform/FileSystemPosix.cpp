@@ -396,6 +396,10 @@ void discardUnfinishedWrites() noexcept {
     pendingFiles.removeAll([](const char* name) { ::unlink(name); });
 }
 
+std::unique_ptr<std::ifstream> openTextForReading(const std::string& path) {
+    return std::make_unique<std::ifstream>(path, std::ios_base::in);
+}
+
 bool fileExists(const std::string& path) {
     struct stat status {};
     return ::stat(path.c_str(), &status) == 0;

@@ -185,7 +185,8 @@ bool OutputFile::open(const std::string& target, bool append, FileError& error) 
             (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
             return fail(error, code, cannotWrite + ", a symbolic link to a missing file");
         }
-        if (code != ERROR_FILE_NOT_FOUND) {
+        // A missing folder is reported when the temporary file cannot be made in it, as on POSIX.
+        if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) {
             return fail(error, code, cannotWrite);
         }
         wideFinal_ = wide;
@@ -217,6 +218,9 @@ bool OutputFile::open(const std::string& target, bool append, FileError& error) 
             return fail(error, GetLastError(), cannotWrite);
         }
         existed_ = true;
+        attributes_ = information.dwFileAttributes &
+                      (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
     }
     final_ = toNarrow(wideFinal_);
 
@@ -274,12 +278,9 @@ bool OutputFile::commit(FileError& error) {
     const HANDLE file = toHandle(handle_);
     handle_ = -1;
     if (writeThrough_) {
-        // Devices, pipes and consoles have nothing to flush to a disk.
-        const bool flushed = FlushFileBuffers(file) || GetLastError() == ERROR_INVALID_FUNCTION ||
-                             GetLastError() == ERROR_INVALID_HANDLE;
-        const DWORD flushError = GetLastError();
-        CloseHandle(file);
-        return flushed || fail(error, flushError, "cannot flush " + quoted(target_));
+        // Devices, pipes and consoles have nothing to flush to a disk (flushing a pipe would wait
+        // for its reader, and Wine refuses it for NUL).
+        return CloseHandle(file) || fail(error, GetLastError(), "cannot write " + quoted(target_));
     }
     const auto giveUp = [&](DWORD code, const std::string& what) {
         fail(error, code, what);
@@ -298,7 +299,11 @@ bool OutputFile::commit(FileError& error) {
     }
     // ReplaceFileW gives the new file the old one's attributes and security descriptor. Where it
     // cannot (another volume's quirks, a file system without those), one write-through move
-    // replaces the target all the same.
+    // replaces the target all the same. The attributes are set beforehand too, so that the move
+    // keeps them and so does a ReplaceFileW that leaves them out (Wine's).
+    if ((attributes_ & ~static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE)) != 0) {
+        SetFileAttributesW(wideTemporary_.c_str(), attributes_);
+    }
     const bool replaced =
         (existed_ && ReplaceFileW(wideFinal_.c_str(), wideTemporary_.c_str(), nullptr,
                                   REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
@@ -332,6 +337,12 @@ void OutputFile::discard() noexcept {
 
 void discardUnfinishedWrites() noexcept {
     pendingFiles.removeAll([](const wchar_t* name) { DeleteFileW(name); });
+}
+
+std::unique_ptr<std::ifstream> openTextForReading(const std::string& path) {
+    // The wide name (a libstdc++ and Microsoft extension); a narrow one would go through the ANSI
+    // code page, whatever the library's narrow code page is.
+    return std::make_unique<std::ifstream>(toWide(path).c_str(), std::ios_base::in);
 }
 
 bool fileExists(const std::string& path) {

@@ -25,6 +25,16 @@ using VelXmlN::Tree;
 
 namespace {
 
+// A program's replacement of operator new reaches only its own allocations on Windows: the DLLs
+// (the library, libstdc++, Xerces-C) keep their own, so no allocation of the library can be made
+// to fail from here.
+#ifdef _WIN32
+#define SKIP_WHERE_THE_ALLOCATOR_CANNOT_BE_REPLACED() \
+    GTEST_SKIP() << "a replaced operator new does not reach a DLL's allocations on Windows"
+#else
+#define SKIP_WHERE_THE_ALLOCATOR_CANNOT_BE_REPLACED() static_cast<void>(0)
+#endif
+
 // Small, but it passes through every part of the reader: a declaration, a type declaration with
 // an internal entity (which makes the loader read twice), attributes, references, CDATA, a
 // comment, mixed content and repeated names.
@@ -116,6 +126,7 @@ std::unique_ptr<Tree> treeWithOldRoot() {
 }  // namespace
 
 TEST(AllocationFailure, ReadingKeepsThePreviousRootAndLeaksNothing) {
+    SKIP_WHERE_THE_ALLOCATOR_CANNOT_BE_REPLACED();
     const std::string expected = describe(sampleTree()->getRoot());
     for (const char* document : {kDocument, kFastDocument}) {
         std::unique_ptr<Tree> tree;
@@ -146,6 +157,7 @@ TEST(AllocationFailure, ReadingKeepsThePreviousRootAndLeaksNothing) {
 }
 
 TEST(AllocationFailure, ReadingAFileThroughTheFlatFunctionsKeepsTheDocument) {
+    SKIP_WHERE_THE_ALLOCATOR_CANNOT_BE_REPLACED();
     testsupport::TempFolder folder;
     const std::string path = folder.file("plant.xml");
     testsupport::writeFile(path, kDocument);
@@ -167,6 +179,7 @@ TEST(AllocationFailure, ReadingAFileThroughTheFlatFunctionsKeepsTheDocument) {
 }
 
 TEST(AllocationFailure, WritingLeavesTheTreeAndLeaksNothing) {
+    SKIP_WHERE_THE_ALLOCATOR_CANNOT_BE_REPLACED();
     const std::unique_ptr<Tree> tree = sampleTree();
     const std::string before = describe(tree->getRoot());
     std::ostringstream reference;
@@ -192,6 +205,7 @@ TEST(AllocationFailure, WritingLeavesTheTreeAndLeaksNothing) {
 }
 
 TEST(AllocationFailure, CopyingKeepsTheTargetOrMakesAFullCopy) {
+    SKIP_WHERE_THE_ALLOCATOR_CANNOT_BE_REPLACED();
     const std::unique_ptr<Tree> source = sampleTree();
     const std::string expected = describe(source->getRoot());
     std::unique_ptr<Tree> target;
@@ -234,6 +248,7 @@ TEST(AllocationFailure, CopyingKeepsTheTargetOrMakesAFullCopy) {
 }
 
 TEST(AllocationFailure, ComparingAndSelectingLeakNothing) {
+    SKIP_WHERE_THE_ALLOCATOR_CANNOT_BE_REPLACED();
     const std::unique_ptr<Tree> a = sampleTree();
     const std::unique_ptr<Tree> b = sampleTree();
     b->getRoot()->getChildren()[0]->setAttribute("id", 9);
@@ -267,6 +282,7 @@ TEST(AllocationFailure, ComparingAndSelectingLeakNothing) {
 }
 
 TEST(AllocationFailure, LoadingANodeDocumentLeaksNothing) {
+    SKIP_WHERE_THE_ALLOCATOR_CANNOT_BE_REPLACED();
     for (const char* text : {kDocument, kFastDocument}) {
         kasxmln::CXMLDocument* document = nullptr;
         failEachAllocation(

@@ -1,7 +1,22 @@
 # Installs the built library into a fresh prefix, then configures, builds and runs the consumer
 # project against it with find_package, and checks that pkg-config describes the same install.
+# In a cross build (TOOLCHAIN set) the consumer is built with the same toolchain and run with the
+# emulator (EMULATOR, "|"-separated), beside a copy of the DLL, where Windows looks for it.
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
+set(cross_options)
+set(emulator)
+if(TOOLCHAIN)
+  # Escaped, since run() passes its arguments on as a list: each -D value stays one argument.
+  string(REPLACE "|" "\\;" prefix_path "${prefix}|${PREFIX_PATH}")
+  set(cross_options -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN})
+  string(REPLACE "|" ";" emulator "${EMULATOR}")
+else()
+  set(prefix_path ${prefix})
+endif()
+if(NOT CXX OR NOT TOOLCHAIN)
+  set(CXX c++)
+endif()
 
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -12,10 +27,15 @@ function(run)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -DCMAKE_PREFIX_PATH=${prefix}
-    -DCMAKE_BUILD_TYPE=Release)
+run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build "-DCMAKE_PREFIX_PATH=${prefix_path}"
+    -DCMAKE_BUILD_TYPE=Release ${cross_options})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
-run(${WORK_DIR}/build/consumer)
+file(GLOB dlls ${prefix}/bin/*.dll)
+if(dlls)
+  file(COPY ${dlls} DESTINATION ${WORK_DIR}/build)
+  file(COPY ${dlls} DESTINATION ${WORK_DIR})
+endif()
+run(${emulator} ${WORK_DIR}/build/consumer${EXE_SUFFIX})
 message(STATUS "${last_output}")
 
 find_program(PKG_CONFIG pkg-config)
@@ -27,20 +47,33 @@ if(PKG_CONFIG)
   run(${PKG_CONFIG} --cflags --libs velxmln)
   string(STRIP "${last_output}" flags)
   separate_arguments(flag_list UNIX_COMMAND "${flags}")
-  run(c++ -std=c++17 ${CONSUMER_DIR}/main.cpp ${flag_list} -Wl,-rpath,${prefix}/lib
-      -o ${WORK_DIR}/consumer-pc)
-  run(${WORK_DIR}/consumer-pc)
+  if(TOOLCHAIN)
+    set(rpath)
+  else()
+    set(rpath -Wl,-rpath,${prefix}/lib)
+  endif()
+  run(${CXX} -std=c++17 ${CONSUMER_DIR}/main.cpp ${flag_list} ${rpath} -o ${WORK_DIR}/consumer-pc${EXE_SUFFIX})
+  run(${emulator} ${WORK_DIR}/consumer-pc${EXE_SUFFIX})
   message(STATUS "pkg-config: ${last_output}")
 endif()
 
-# The installed command starts from this prefix through its RUNPATH, with no LD_LIBRARY_PATH.
-run(${prefix}/bin/velxmln --version)
+# The installed command starts from this prefix through its RUNPATH, with no LD_LIBRARY_PATH (on
+# Windows the DLL is installed beside it).
+run(${emulator} ${prefix}/bin/velxmln${EXE_SUFFIX} --version)
 message(STATUS "installed command: ${last_output}")
 
 # The examples folder is a project of its own: built against the install and run with ctest.
-run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples -B ${WORK_DIR}/examples -DCMAKE_PREFIX_PATH=${prefix}
-    -DCMAKE_BUILD_TYPE=Release)
+set(examples_emulator)
+if(TOOLCHAIN)
+  set(examples_emulator "-DCMAKE_CROSSCOMPILING_EMULATOR=${EMULATOR}")
+endif()
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples -B ${WORK_DIR}/examples
+    "-DCMAKE_PREFIX_PATH=${prefix_path}" -DCMAKE_BUILD_TYPE=Release ${cross_options}
+    ${examples_emulator})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/examples)
+if(dlls)
+  file(COPY ${dlls} DESTINATION ${WORK_DIR}/examples)
+endif()
 run(${CMAKE_COMMAND} -E chdir ${WORK_DIR}/examples ctest --output-on-failure)
 message(STATUS "examples: built and run against the install")
 

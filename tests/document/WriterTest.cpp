@@ -93,6 +93,8 @@ TEST(Writer, NamesWithBytesTheCodePageDoesNotDefineThrow) {
 }
 
 TEST(Writer, CharactersNoXmlDocumentCanHoldThrowWithWhereTheyStand) {
+    // The narrow literals here are UTF-8 (on Windows the System code page is not).
+    const CodePageScope utf8(VelXmlN::NarrowCodePage::Utf8);
     Tree tree;
     Data* e = single(tree);
     const auto message = [&tree] {

@@ -17,6 +17,13 @@ using VelXmlN::Data;
 namespace {
 
 std::string printfText(double value) {
+#ifdef _WIN32
+    // The library writes the same text on every platform, with the C library of Linux as its
+    // model; MinGW's printf drops the sign of a negative NaN, which glibc keeps.
+    if (std::isnan(value)) {
+        return std::signbit(value) ? "-nan" : "nan";
+    }
+#endif
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.20g", value);
     return buffer;

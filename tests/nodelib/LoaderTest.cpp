@@ -81,6 +81,8 @@ std::string failure(const std::string& text, int expectedCode = CXMLException::k
 }  // namespace
 
 TEST(Loader, DecodesReferencesJoinsTextAndDropsMarkupThatIsNotElements) {
+    // The narrow literals here are UTF-8 (on Windows the System code page is not).
+    const testsupport::CodePageScope utf8(VelXmlN::NarrowCodePage::Utf8);
     EXPECT_EQ(shapeOf("<a x='1' y=\"&lt;&#65;&#x42;\">t&amp;u</a>"), "a(x=1 y=<AB)[\"t&u\"]");
     EXPECT_EQ(shapeOf("<a>one<!-- c -->two<?pi x?>three<![CDATA[<four>]]>five</a>"),
               "a[\"onetwothree<four>five\"]");

@@ -175,6 +175,8 @@ TEST(StringConverter, EscapesTheFiveCharactersAsTheFlagsSay) {
 }
 
 TEST(StringConverter, AssignReplacesTheSourceAndNamesFollowXml10) {
+    // The narrow literals here are UTF-8 (on Windows the System code page is not).
+    const testsupport::CodePageScope utf8(VelXmlN::NarrowCodePage::Utf8);
     CStringConverter converter("first");
     converter.Assign("x<");
     EXPECT_STREQ(converter.GetSource(), "x<");
@@ -201,6 +203,8 @@ TEST(StringConverter, AssignReplacesTheSourceAndNamesFollowXml10) {
 // The ASCII way and the UTF-16 way of the converter give the same bytes: every random text is
 // converted once as it is and once behind a non-ASCII character, which takes the other way.
 TEST(StringConverter, BothWaysGiveTheSameBytes) {
+    // The narrow literals here are UTF-8 (on Windows the System code page is not).
+    const testsupport::CodePageScope utf8(VelXmlN::NarrowCodePage::Utf8);
     static const char* const kPieces[] = {"a",  "Z",  " ",  "<",     ">", "&", "'",  "\"",
                                           "\t", "\n", "\r", "&amp;", "0", "~", "]]>"};
     std::mt19937 random(7);

@@ -5,6 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
 #include <memory>
 #include <string>
 
@@ -39,9 +46,17 @@ std::string narrowOf(const std::string& utf8) {
 
 }  // namespace
 
+// System is UTF-8 on every host but Windows, where it is the ANSI code page
+// (SystemIsTheAnsiCodePageOnWindows).
+#ifdef _WIN32
+constexpr NarrowCodePage kUtf8Pages[] = {NarrowCodePage::Utf8};
+#else
+constexpr NarrowCodePage kUtf8Pages[] = {NarrowCodePage::System, NarrowCodePage::Utf8};
+#endif
+
 TEST(CodePage, Utf8NarrowTextIsCopiedAndInvalidSequencesBecomeReplacementCharacters) {
     EXPECT_EQ(VelXmlN::getNarrowCodePage(), NarrowCodePage::System) << "the default";
-    for (NarrowCodePage page : {NarrowCodePage::System, NarrowCodePage::Utf8}) {
+    for (NarrowCodePage page : kUtf8Pages) {
         CodePageScope scope(page);
         EXPECT_EQ(utf8Of("a\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80z"),
                   "a\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80z");
@@ -56,6 +71,18 @@ TEST(CodePage, Utf8NarrowTextIsCopiedAndInvalidSequencesBecomeReplacementCharact
             << "beyond U+10FFFF";
         EXPECT_EQ(visible(utf8Of("end\xE2\x82")), visible("end" + fffd)) << "cut short";
     }
+}
+
+TEST(CodePage, SystemIsTheAnsiCodePageOnWindows) {
+#ifndef _WIN32
+    GTEST_SKIP() << "only Windows has an ANSI code page; elsewhere System is UTF-8";
+#else
+    ASSERT_EQ(GetACP(), 1252u) << "the test expects a Western Windows (Wine's default)";
+    const CodePageScope scope(NarrowCodePage::System);
+    EXPECT_EQ(visible(utf8Of("a\xE4\x80\x81")), visible("a\xC3\xA4\xE2\x82\xAC\xEF\xBF\xBD"));
+    EXPECT_EQ(visible(narrowOf("\xC3\xA4\xE2\x82\xAC\xE4\xB8\xAD\xF0\x9F\x98\x80.")),
+              visible("\xE4\x80??."));
+#endif
 }
 
 // Each code page reads back its own text; what it cannot hold reads as one question mark each.

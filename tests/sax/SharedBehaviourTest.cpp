@@ -83,6 +83,8 @@ class BothScanners : public ::testing::Test {};
 TYPED_TEST_SUITE(BothScanners, testsupport::Scanners);
 
 TYPED_TEST(BothScanners, CollectTheAttributesOfTheElementsAtThePath) {
+    // The narrow literals here are UTF-8 (on Windows the System code page is not).
+    const testsupport::CodePageScope utf8(VelXmlN::NarrowCodePage::Utf8);
     testsupport::ScratchFolder folder;
     for (const Case& test : cases()) {
         SCOPED_TRACE(test.what);

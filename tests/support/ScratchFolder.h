@@ -4,8 +4,10 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -13,20 +15,39 @@
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace testsupport {
 
+// The separator of the host's paths: the tests build names the way a program on that host would.
+#ifdef _WIN32
+inline constexpr char kSeparator = '\\';
+#else
+inline constexpr char kSeparator = '/';
+#endif
+
 class ScratchFolder {
   public:
-    explicit ScratchFolder(const std::string& base = std::filesystem::temp_directory_path()) {
-        std::string pattern = base + "/velxmln-test-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot make a scratch folder in " + base);
+    explicit ScratchFolder(const std::string& base = defaultBase()) {
+        // A random name, created exclusively: create_directory reports a folder that already
+        // existed, and a taken name is simply passed over.
+        std::random_device seed;
+        std::mt19937_64 random(seed());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string candidate = base + kSeparator + "velxmln-test-" + std::to_string(random());
+            std::error_code failed;
+            if (std::filesystem::create_directory(candidate, failed)) {
+                path_ = candidate;
+                return;
+            }
+            if (failed && failed != std::errc::file_exists) {
+                break;
+            }
         }
-        path_ = pattern;
+        throw std::runtime_error("cannot make a scratch folder in " + base);
     }
     ~ScratchFolder() {
         std::error_code ignored;
@@ -36,12 +57,20 @@ class ScratchFolder {
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    std::string file(const std::string& name) const { return path_ + kSeparator + name; }
     std::string operator/(const std::string& name) const { return file(name); }
     /// Writes `bytes` as the file `name` in the folder (replacing it) and returns its path.
     std::string write(const std::string& name, const std::string& bytes) const;
 
   private:
+    static std::string defaultBase() {
+        std::string base = std::filesystem::temp_directory_path().string();
+        while (base.size() > 1 && (base.back() == '/' || base.back() == '\\')) {
+            base.pop_back();
+        }
+        return base;
+    }
+
     std::string path_;
 };
 
@@ -75,6 +104,7 @@ inline std::vector<std::string> temporaryFilesIn(const std::string& folder) {
     return names;
 }
 
+#ifndef _WIN32
 // Runs `body` in a child process and returns its exit status (-1 when it did not exit), for
 // checks that change the process (another user, a file size limit).
 inline int inChild(const std::function<int()>& body) {
@@ -86,6 +116,7 @@ inline int inChild(const std::function<int()>& body) {
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+#endif
 
 }  // namespace testsupport
 

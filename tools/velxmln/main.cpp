@@ -10,8 +10,14 @@
 #include <CLI/CLI.hpp>
 
 #include <csignal>
+#include <cstdio>
 #include <iostream>
 #include <new>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace {
 
@@ -45,12 +51,22 @@ int reportError(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The same bytes on every platform: documents already end their lines with CR LF, which text
+    // mode would turn into CR CR LF, and every other line ends with LF as documented.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     std::ios_base::sync_with_stdio(false);
     removeTemporaryFilesWhenInterrupted();
 
     CLI::App app(kOverview, "velxmln");
     app.set_version_flag("--version", "velxmln " VELXMLN_VERSION_STRING);
     app.require_subcommand(1);
+    // CLI11 reads "/name" as an option on Windows by default, which would take a path such as
+    // "/data/plant.xml" (the root of the current drive) for an unknown option. The command has
+    // only "--name" options everywhere; subcommands inherit this setting.
+    app.allow_windows_style_options(false);
 
     FormatOptions format;
     CLI::App* formatCommand = app.add_subcommand(
