@@ -44,6 +44,12 @@ namespace {
 // The XML declaration is looked for in this many first bytes.
 constexpr std::size_t kHead = 256;
 
+// The length of the sequence that the parser's UTF-8 decoder reads for a lead byte (it still
+// knows the five- and six-byte forms).
+std::size_t sequenceLength(unsigned char lead) {
+    return lead >= 0xFC ? 6 : lead >= 0xF8 ? 5 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+}
+
 char lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -128,13 +134,15 @@ void ByteWatch::scan(const unsigned char* bytes, std::size_t count) {
             nulLine_ = line_;
             nulColumn_ = column_;
         }
-        if (byte >= 0xC0) {
+        if (tailCount_ > 0 && tailCount_ < sequenceLength(tail_[0])) {
+            tail_[tailCount_++] = byte;  // whatever it is, the parser takes it into the sequence
+        } else if (byte >= 0xC0) {
             tail_[0] = byte;
             tailCount_ = 1;
             tailLine_ = line_;
             tailColumn_ = column_;
-        } else if (tailCount_ > 0 && tailCount_ < 4) {
-            tail_[tailCount_++] = byte;  // whatever it is: only the room the end leaves counts
+        } else {
+            tailCount_ = 0;
         }
     }
 }
@@ -147,15 +155,12 @@ std::string ByteWatch::problem(unsigned& line) const {
     if (found_) {
         return "invalid character 0x0" + place(nulLine_, nulColumn_);
     }
-    if (utf8_ && tailCount_ > 0) {
-        const std::size_t need = tail_[0] >= 0xF0 ? 4 : tail_[0] >= 0xE0 ? 3 : 2;
-        if (tailCount_ < need) {
-            Utf8Locator locator;
-            if (!locator.feed(reinterpret_cast<const char*>(tail_), tailCount_)) {
-                locator.finish();
-            }
-            return locator.describe() + place(tailLine_, tailColumn_);
+    if (utf8_ && tailCount_ > 0 && tailCount_ < sequenceLength(tail_[0])) {
+        Utf8Locator locator;
+        if (!locator.feed(reinterpret_cast<const char*>(tail_), tailCount_)) {
+            locator.finish();
         }
+        return locator.describe() + place(tailLine_, tailColumn_);
     }
     return std::string();
 }

@@ -27,8 +27,8 @@ InputFile openFile(const std::string& path);
 /// Watches the bytes of a document for what the parser lets pass where the node library refuses
 /// it: a NUL byte, which the parser takes as the end of the text (after the root it would then
 /// accept the document), and in a UTF-8 document a lead byte without room for its sequence
-/// before the end of the text, which the parser drops after the root. Documents in UTF-16 or UTF-32 (told by their first
-/// bytes), where NUL bytes are part of the characters, are not watched.
+/// before the end of the text, which the parser drops after the root. Documents in UTF-16 or UTF-32
+/// (told by their first bytes), where NUL bytes are part of the characters, are not watched.
 class ByteWatch {
   public:
     /// Looks at the next bytes of the document.
@@ -52,8 +52,8 @@ class ByteWatch {
     std::uint64_t column_ = 0;  // characters before the current byte on its line
     std::uint64_t nulLine_ = 0;
     std::uint64_t nulColumn_ = 0;
-    // The last lead byte of a sequence, its place, and up to three bytes after it.
-    unsigned char tail_[4] = {0, 0, 0, 0};
+    // The sequence the parser's decoder is in: its lead byte, its place, and its bytes so far.
+    unsigned char tail_[6] = {0, 0, 0, 0, 0, 0};
     std::size_t tailCount_ = 0;
     std::uint64_t tailLine_ = 0;
     std::uint64_t tailColumn_ = 0;
