@@ -100,9 +100,6 @@ void discardUnfinishedWrites() noexcept;
 /// code-page layer. The stream's state tells whether it opened.
 std::unique_ptr<std::ifstream> openTextForReading(const std::string& path);
 
-/// Tells whether anything (file, folder, device) exists under `path`.
-bool fileExists(const std::string& path);
-
 /// Tells whether `path` names a folder.
 bool isFolder(const std::string& path);
 

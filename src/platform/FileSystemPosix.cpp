@@ -400,11 +400,6 @@ std::unique_ptr<std::ifstream> openTextForReading(const std::string& path) {
     return std::make_unique<std::ifstream>(path, std::ios_base::in);
 }
 
-bool fileExists(const std::string& path) {
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0;
-}
-
 bool isFolder(const std::string& path) {
     struct stat status {};
     return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);

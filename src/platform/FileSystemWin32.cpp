@@ -345,10 +345,6 @@ std::unique_ptr<std::ifstream> openTextForReading(const std::string& path) {
     return std::make_unique<std::ifstream>(toWide(path).c_str(), std::ios_base::in);
 }
 
-bool fileExists(const std::string& path) {
-    return GetFileAttributesW(toWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool isFolder(const std::string& path) {
     const DWORD attributes = GetFileAttributesW(toWide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

@@ -4,13 +4,7 @@
 file(REMOVE_RECURSE ${WORK_DIR})
 set(root ${WORK_DIR}/root)
 
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT result EQUAL 0)
-    message(FATAL_ERROR "command failed (${result}): ${ARGN}\n${out}\n${err}")
-  endif()
-  set(last_output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../support/run.cmake)
 
 function(expect text pattern what)
   if(NOT text MATCHES "${pattern}")
