@@ -26,10 +26,22 @@ ESCAPES = os.path.join(SOURCE, "tests", "tools", "data", "escapes.xml")
 EXPECTED = os.path.join(SOURCE, "tests", "tools", "expected")
 
 
+def emulator_failed(status, out, err):
+    """Tells whether a run under the emulator failed in the emulator itself: on a busy machine
+    Wine's client now and then loses its server ("wine client error"), ends with status 1 before
+    the program writes anything, or reports a fault of its own. Such a run is made again; a fault
+    of the command repeats, a fault of the emulator does not."""
+    return bool(EMULATOR) and (err.startswith("wine") or (status == 1 and not out and not err))
+
+
 def run(*args):
     """Runs the command; returns (exit status, standard output, standard error) as text."""
-    done = subprocess.run([*EMULATOR, TOOL, *args], capture_output=True)
-    return done.returncode, done.stdout.decode("utf-8"), done.stderr.decode("utf-8")
+    for attempt in range(3):
+        done = subprocess.run([*EMULATOR, TOOL, *args], capture_output=True)
+        result = done.returncode, done.stdout.decode("utf-8"), done.stderr.decode("utf-8")
+        if not emulator_failed(*result):
+            break
+    return result
 
 
 def read_bytes(path):
