@@ -1,4 +1,6 @@
-// Tree: building with open and close, the forwarders, copies and the output file mode.
+// Tree: building with open and close, the forwarders, replaced roots, copies and the output file
+// mode. What reading makes of each construct is held to the node library's reading by
+// ReaderEquivalenceTest.
 #include <VelXmlN/Tree.h>
 
 #include <gtest/gtest.h>
@@ -79,6 +81,21 @@ TEST(Tree, RootOwnershipFollowsSetRootAndCreateRoot) {
     Data* created = tree.createRoot("created");
     EXPECT_EQ(created->getName(), "created");
     EXPECT_EQ(tree.getCurrentNode(), nullptr) << "it lay in the destroyed root";
+}
+
+TEST(Tree, ReadingANewRootClearsACurrentNodeThatLayInTheOldOne) {
+    Tree tree("old");
+    tree.setCurrentNode(tree.getRoot()->createChild("inside"));
+    std::istringstream first("<new/>");
+    tree.buildOfStream(first);
+    EXPECT_EQ(tree.getRoot()->getName(), "new");
+    EXPECT_EQ(tree.getCurrentNode(), nullptr);
+
+    Data outside("outside");
+    tree.setCurrentNode(&outside);
+    std::istringstream second("<newer/>");
+    tree.buildOfStream(second);
+    EXPECT_EQ(tree.getCurrentNode(), &outside) << "a node outside the tree is left alone";
 }
 
 TEST(Tree, CopyFromGoesThroughTheText) {
