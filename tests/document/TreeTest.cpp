@@ -15,7 +15,7 @@
 using kasxmln::CXMLException;
 using testsupport::describe;
 using testsupport::fileText;
-using testsupport::TempFolder;
+using testsupport::ScratchFolder;
 using VelXmlN::Data;
 using VelXmlN::Tree;
 
@@ -130,7 +130,7 @@ TEST(Tree, CopyFromGoesThroughTheText) {
 TEST(Tree, OutputFilesOpenTruncatedAndBinary) {
     EXPECT_EQ(Tree::getOFStreamOpenMode(),
               static_cast<int>(std::ios_base::out | std::ios_base::binary));
-    TempFolder folder;
+    ScratchFolder folder;
     const std::string path = folder.file("out.xml");
     testsupport::writeFile(path, std::string(1000, 'x'));
     Tree tree("r");

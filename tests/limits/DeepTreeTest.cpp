@@ -76,7 +76,7 @@ int depthOfFlatTree(int tag) {
 }  // namespace
 
 TEST(DeepTrees, AtTheLimitEverythingWorksOnASmallStack) {
-    testsupport::TempFolder folder;
+    testsupport::ScratchFolder folder;
     const std::string path = folder.file("deep.xml");
     const std::string copyPath = folder.file("copy.xml");
     const std::unique_ptr<Tree> tree = chain(kLimit);

@@ -22,7 +22,7 @@ using kasxmln::CXMLNode;
 using kasxmln::CXMLTextNode;
 using testsupport::dataPath;
 using testsupport::fileText;
-using testsupport::TempFolder;
+using testsupport::ScratchFolder;
 using testsupport::writeFile;
 
 namespace {
@@ -192,7 +192,7 @@ std::string sax(const std::string& path, Recorder& recorder) {
 }  // namespace
 
 TEST(LoaderSax, FileEventsArriveInOrder) {
-    TempFolder folder;
+    ScratchFolder folder;
     const std::string path = folder.file("doc.xml");
     writeFile(path, "<!DOCTYPE r SYSTEM 'r.dtd'><r a='1' b=''>x&amp;y<![CDATA[<c>]]><s/> </r>");
     Recorder recorder;
@@ -204,7 +204,7 @@ TEST(LoaderSax, FileEventsArriveInOrder) {
 }
 
 TEST(LoaderSax, FailuresNameTheFile) {
-    TempFolder folder;
+    ScratchFolder folder;
     Recorder recorder;
     const std::string missing = folder.file("missing.xml");
     EXPECT_XML_THROW(sax(missing, recorder), CXMLException::kFileError, ENOENT,
@@ -220,7 +220,7 @@ TEST(LoaderSax, FailuresNameTheFile) {
 }
 
 TEST(LoaderSax, ExceptionsOfTheHandlerPassThrough) {
-    TempFolder folder;
+    ScratchFolder folder;
     const std::string path = folder.file("doc.xml");
     writeFile(path, "<r><a/><b/></r>");
     Recorder recorder;
