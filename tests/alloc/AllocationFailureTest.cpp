@@ -158,7 +158,7 @@ TEST(AllocationFailure, ReadingKeepsThePreviousRootAndLeaksNothing) {
 
 TEST(AllocationFailure, ReadingAFileThroughTheFlatFunctionsKeepsTheDocument) {
     SKIP_WHERE_THE_ALLOCATOR_CANNOT_BE_REPLACED();
-    testsupport::TempFolder folder;
+    testsupport::ScratchFolder folder;
     const std::string path = folder.file("plant.xml");
     testsupport::writeFile(path, kDocument);
     int tree = -1;

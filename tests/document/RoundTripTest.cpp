@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
@@ -119,35 +120,29 @@ TEST(RoundTrip, RandomTreesComeBackEqual) {
 }
 
 TEST(RoundTrip, RealisticDocumentsReadWriteReadTheSame) {
+    const std::map<std::string, std::string> known{
+        {"cdata.xml",
+         "script{}\"\"[code{}\"if (a < b && c > d) { say(\"<hi>\"); }\"[],joined{}\"before "
+         "<inside> after\"[],only{}\"\"[],]"},
+        {"comments-pi.xml", "doc{}\"\"[a{}\"onetwothree\"[],b{attr=\"v\" }\"\"[],]"}};
     for (const char* name : {"config.xml", "records.xml", "mixed-content.xml", "namespaces.xml",
                              "cdata.xml", "comments-pi.xml", "entities.xml"}) {
         std::istringstream in(fileText(dataPath(name)));
         Tree first(in);
+        if (known.count(name) != 0) {
+            EXPECT_EQ(describe(first.getRoot()), known.at(name));
+        }
         const std::string text = written(first);
+        EXPECT_EQ(readAndDescribe(text), describe(first.getRoot())) << name;
         std::istringstream again(text);
-        Tree second(again);
-        EXPECT_EQ(describe(second.getRoot()), describe(first.getRoot())) << name;
-        EXPECT_EQ(written(second), text) << name << ": writing is stable";
+        EXPECT_EQ(written(Tree(again)), text) << name << ": writing is stable";
     }
-}
-
-TEST(RoundTrip, DocumentsReadAsTheyShould) {
-    const auto read = [](const char* name) {
-        std::istringstream in(fileText(dataPath(name)));
-        Tree tree(in);
-        return describe(tree.getRoot());
-    };
-    EXPECT_EQ(read("cdata.xml"),
-              "script{}\"\"[code{}\"if (a < b && c > d) { say(\"<hi>\"); }\"[],joined{}\"before "
-              "<inside> after\"[],only{}\"\"[],]");
-    EXPECT_EQ(read("comments-pi.xml"), "doc{}\"\"[a{}\"onetwothree\"[],b{attr=\"v\" }\"\"[],]");
 
     // Tab and line feed reach an attribute value only as references; written as they are, a
     // parser reads them back as spaces. Documented, not worked around.
-    const std::string value = readAndDescribe("<a v='x&#9;y&#10;z'/>");
-    EXPECT_EQ(value, "a{v=\"x\ty\nz\" }\"\"[]");
     std::istringstream in("<a v='x&#9;y&#10;z'/>");
     Tree tree(in);
+    EXPECT_EQ(describe(tree.getRoot()), "a{v=\"x\ty\nz\" }\"\"[]");
     EXPECT_EQ(readAndDescribe(written(tree)), "a{v=\"x y z\" }\"\"[]");
 }
 

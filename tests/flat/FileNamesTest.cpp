@@ -48,18 +48,17 @@ void writeReplaceAndRead(const std::string& narrowName, const std::string& utf8N
 
 }  // namespace
 
-TEST(FileNames, NonAsciiNamesInTheSystemCodePage) {
-    const testsupport::CodePageScope scope(NarrowCodePage::System);
+TEST(FileNames, NonAsciiNamesInTheSystemCodePageAndInUtf8) {
+    {
+        const testsupport::CodePageScope scope(NarrowCodePage::System);
 #ifdef _WIN32
-    // Windows-1252, the ANSI code page of a Western Windows (and of Wine): "ä€ café.xml".
-    writeReplaceAndRead("\xE4\x80 caf\xE9.xml", "\xC3\xA4\xE2\x82\xAC caf\xC3\xA9.xml");
+        // Windows-1252, the ANSI code page of a Western Windows (and of Wine): "ä€ café.xml".
+        writeReplaceAndRead("\xE4\x80 caf\xE9.xml", "\xC3\xA4\xE2\x82\xAC caf\xC3\xA9.xml");
 #else
-    writeReplaceAndRead("\xC3\xA4\xE2\x82\xAC caf\xC3\xA9.xml",
-                        "\xC3\xA4\xE2\x82\xAC caf\xC3\xA9.xml");
+        writeReplaceAndRead("\xC3\xA4\xE2\x82\xAC caf\xC3\xA9.xml",
+                            "\xC3\xA4\xE2\x82\xAC caf\xC3\xA9.xml");
 #endif
-}
-
-TEST(FileNames, NonAsciiNamesInUtf8) {
+    }
     const testsupport::CodePageScope scope(NarrowCodePage::Utf8);
     // "ä€ café 中 😀.xml": beyond Windows-1252 and beyond the basic plane.
     const std::string name = "\xC3\xA4\xE2\x82\xAC caf\xC3\xA9 \xE4\xB8\xAD \xF0\x9F\x98\x80.xml";

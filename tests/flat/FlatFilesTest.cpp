@@ -8,13 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -95,39 +89,6 @@ TEST_F(FlatFiles, TargetsThatCannotBeWrittenStayAsTheyWere) {
     EXPECT_FALSE(std::filesystem::exists(scratch / "missing"));
     expectNoWrite(out, std::nullopt);
     EXPECT_TRUE(std::filesystem::is_directory(out)) << "a folder is not replaced";
-}
-
-TEST_F(FlatFiles, ReadOnlyTargetIsNotReplaced) {
-#ifdef _WIN32
-    // Windows refuses to replace a read-only file to everyone, administrators included.
-    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
-    expectNoWrite(target, kOld);
-    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-#else
-    chmod(target.c_str(), 0444);
-    if (geteuid() != 0) {
-        expectNoWrite(target, kOld);
-        return;
-    }
-    // The superuser may write anything: drop to an ordinary user in a child process, in folders
-    // that user may write, so that only the target's own permission stands in the way.
-    for (const std::string& folder : {scratch.path(), out}) {
-        chmod(folder.c_str(), 0777);
-    }
-    EXPECT_EQ(testsupport::inChild([this] {
-                  if (setgid(65534) != 0 || setuid(65534) != 0) {
-                      return 10;
-                  }
-                  if (VELXMLN_WriteFile(target.c_str()) != 0) {
-                      return 11;
-                  }
-                  VELXMLN_Write_Tree(tree, target.c_str());
-                  return 0;
-              }),
-              0);
-    EXPECT_EQ(readFile(target), kOld);
-    EXPECT_EQ(leftovers(), Names{});
-#endif
 }
 
 TEST_F(FlatFiles, DocumentThatCannotBeWrittenThrowsAndLeavesTheTarget) {

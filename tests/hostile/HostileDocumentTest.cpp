@@ -81,7 +81,7 @@ Refusal refusalOfFiles(const std::string& text, const std::string& folder) {
 // Expects `text` refused on every way with `code` and `message`.
 void expectRefused(const std::string& text, int code, const std::string& message) {
     SCOPED_TRACE(visible(text.substr(0, 120)));
-    testsupport::TempFolder folder;
+    testsupport::ScratchFolder folder;
     const Refusal stream = refusalOfStream(text);
     EXPECT_EQ(stream.code, code);
     EXPECT_EQ(stream.message, message);
@@ -168,7 +168,7 @@ TEST(HostileDocuments, EveryTruncationOfADocumentIsRefusedOnEveryWayIn) {
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<!DOCTYPE p [<!ENTITY e \"x\">]>\n"
         "<p a=\"1\"><!-- c --><q b='&amp;'>&e;\xC3\xA9<![CDATA[<]]></q><?pi?>t</p>";
-    testsupport::TempFolder folder;
+    testsupport::ScratchFolder folder;
     for (std::size_t length = 1; length < whole.size(); ++length) {
         const std::string part = whole.substr(0, length);
         SCOPED_TRACE(part);
@@ -182,7 +182,7 @@ TEST(HostileDocuments, EveryTruncationOfADocumentIsRefusedOnEveryWayIn) {
 
 // What a document names is left out, on every way in, and nothing named is opened or contacted.
 TEST(HostileDocuments, NamedFilesAndAddressesAreNeverReadOnAnyWayIn) {
-    testsupport::TempFolder secrets;
+    testsupport::ScratchFolder secrets;
     std::string secretFolder = secrets.file("");
     secretFolder.pop_back();
     const std::string leak = "<!ATTLIST item leaked CDATA \"yes\">";
@@ -190,7 +190,7 @@ TEST(HostileDocuments, NamedFilesAndAddressesAreNeverReadOnAnyWayIn) {
     testsupport::writeFile(secrets.file("parameters.ent"), leak);
     testsupport::writeFile(secrets.file("text.ent"), "<item leaked=\"yes\"/>");
     testsupport::writeFile(secrets.file("schema.xsd"), "<xs:schema/>");
-    testsupport::TempFolder folder;
+    testsupport::ScratchFolder folder;
     const testsupport::Listener network;
     const std::string text = testsupport::substitute(
         testsupport::substitute(testsupport::kNaming, "{secrets}", secretFolder), "{net}",

@@ -67,7 +67,7 @@ TEST(WideTrees, AMillionSiblings) {
         tree.getRoot()->createChild("c")->setData(static_cast<int>(i % 1000));
     }
     children.back()->setAttribute("last", 1);
-    testsupport::TempFolder folder;
+    testsupport::ScratchFolder folder;
     Tree back;
     const int handle = roundTrip(tree, folder.file("siblings.xml"), back);
     EXPECT_EQ(VELXMLN_Get_Number_Of_Children(VELXMLN_Get_Root_Tag(handle)),
@@ -91,7 +91,7 @@ TEST(WideTrees, AHundredMegabyteText) {
     text.back() = 'x';  // no white space at the end, which a lone value would lose
     Tree tree("r");
     tree.getRoot()->setDataPlain(text);
-    testsupport::TempFolder folder;
+    testsupport::ScratchFolder folder;
     Tree back;
     const int handle = roundTrip(tree, folder.file("text.xml"), back);
     EXPECT_EQ(back.getRoot()->getData().size(), size);
@@ -110,7 +110,7 @@ TEST(WideTrees, TwentyThousandAttributesOnOneElement) {
     for (std::size_t i = 0; i < count; ++i) {
         attributes.push_back(new AttributeData("a" + std::to_string(i), std::to_string(i)));
     }
-    testsupport::TempFolder folder;
+    testsupport::ScratchFolder folder;
     Tree back;
     const int handle = roundTrip(tree, folder.file("attributes.xml"), back);
     EXPECT_EQ(back.getRoot()->getAttributes().size(), count);

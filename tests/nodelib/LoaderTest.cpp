@@ -22,7 +22,7 @@ using kasxmln::CXMLNode;
 using kasxmln::CXMLTextNode;
 using testsupport::dataPath;
 using testsupport::fileText;
-using testsupport::TempFolder;
+using testsupport::ScratchFolder;
 using testsupport::writeFile;
 
 namespace {
@@ -100,7 +100,7 @@ TEST(Loader, DecodesReferencesJoinsTextAndDropsMarkupThatIsNotElements) {
               "\xE2\x82\xAC <>&'\"\"] signed[\"Example & Sons\"]]");
 }
 
-TEST(Loader, MalformedTextFailsWithWhatAndWhere) {
+TEST(Loader, MalformedTextAndInvalidUtf8FailWithWhatAndWhere) {
     EXPECT_EQ(failure("<a><b></a>"), "expected end of tag 'b' at line 1, column 9");
     EXPECT_EQ(failure("<a b='1' b='2'/>"),
               "attribute 'b' is already specified for element 'a' at line 1, column 15");
@@ -109,9 +109,7 @@ TEST(Loader, MalformedTextFailsWithWhatAndWhere) {
     EXPECT_EQ(failure("<!DOCTYPE a SYSTEM '/a.dtd'><a>x&fromDtd;</a>"),
               "entity 'fromDtd' not found at line 1, column 42")
         << "declarations in the unread DTD are not there";
-}
-
-TEST(Loader, InvalidUtf8IsReportedWhereItIs) {
+    // Invalid UTF-8, also far into a text that the reader takes in several blocks.
     std::string longer = "<a>\n";
     for (int i = 0; i < 3000; ++i) {
         longer += "  <b>text</b>\n";
@@ -194,7 +192,7 @@ std::string sax(const std::string& path, Recorder& recorder) {
 }  // namespace
 
 TEST(LoaderSax, FileEventsArriveInOrder) {
-    TempFolder folder;
+    ScratchFolder folder;
     const std::string path = folder.file("doc.xml");
     writeFile(path, "<!DOCTYPE r SYSTEM 'r.dtd'><r a='1' b=''>x&amp;y<![CDATA[<c>]]><s/> </r>");
     Recorder recorder;
@@ -206,7 +204,7 @@ TEST(LoaderSax, FileEventsArriveInOrder) {
 }
 
 TEST(LoaderSax, FailuresNameTheFile) {
-    TempFolder folder;
+    ScratchFolder folder;
     Recorder recorder;
     const std::string missing = folder.file("missing.xml");
     EXPECT_XML_THROW(sax(missing, recorder), CXMLException::kFileError, ENOENT,
@@ -222,7 +220,7 @@ TEST(LoaderSax, FailuresNameTheFile) {
 }
 
 TEST(LoaderSax, ExceptionsOfTheHandlerPassThrough) {
-    TempFolder folder;
+    ScratchFolder folder;
     const std::string path = folder.file("doc.xml");
     writeFile(path, "<r><a/><b/></r>");
     Recorder recorder;

@@ -2,6 +2,7 @@
 // place with its attributes, devices written through, read-only files refused, and messages naming
 // the file. Names outside ASCII are tested through the flat functions (flat/FileNamesTest.cpp).
 #include "platform/FileSystem.h"
+#include "support/OutputFiles.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 #ifdef _WIN32
 using namespace VelXmlN::platform;
 using testsupport::readFile;
+using testsupport::replace;
 using testsupport::ScratchFolder;
 using testsupport::temporaryFilesIn;
 using testsupport::writeFile;
@@ -27,17 +29,6 @@ using testsupport::writeFile;
 namespace {
 
 using Names = std::vector<std::string>;
-
-// Writes `bytes` to `target` through an OutputFile: "" when that worked, else the message.
-std::string replace(const std::string& target, const std::string& bytes, bool append = false) {
-    OutputFile file;
-    FileError error;
-    if (!file.open(target, append, error) || !file.write(bytes.data(), bytes.size(), error) ||
-        !file.commit(error)) {
-        return error.message;
-    }
-    return "";
-}
 
 // Whether `message` is `start` followed by the system's reason.
 bool startsAndGivesAReason(const std::string& message, const std::string& start) {
@@ -77,12 +68,7 @@ TEST(OutputFileWin32, ReplacesFromBesideTheTargetKeepingItsAttributes) {
 
     EXPECT_EQ(replace(target, "er", true), "");
     EXPECT_EQ(readFile(target), "new\r\ner") << "appending starts from the old content";
-    {
-        OutputFile discarded;
-        FileError error;
-        ASSERT_TRUE(discarded.open(target, false, error));
-        ASSERT_TRUE(discarded.write("lost", 4, error));
-    }
+    EXPECT_EQ(replace(target, "lost", false, testsupport::Ending::kDrop), "");
     EXPECT_EQ(readFile(target), "new\r\ner");
     EXPECT_EQ(temporaryFilesIn(scratch.path()), Names{});
 }

@@ -6,9 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
 
 #include <VelXmlN/CodePage.h>
@@ -27,12 +24,8 @@ inline std::string dataPath(const std::string& name) {
 
 /// The bytes of the file at `path`; empty when it cannot be read.
 inline std::string fileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return readFile(path).value_or("");
 }
-
-/// A fresh temporary folder, removed with its files at the end of the scope.
-using TempFolder = ScratchFolder;
 
 /// Sets the narrow code page for one scope and restores the previous one.
 class CodePageScope {
