@@ -370,8 +370,8 @@ TEST(RecordPool, ChunksGoBackWhenTheirBlocksAreDeleted) {
         GTEST_SKIP() << "this build takes every record from the global allocator";
     }
     constexpr std::size_t kSize = 200;
-    constexpr std::size_t kBlocks = 3000;  // about nine chunks
-    constexpr std::size_t kChunk = 64 * 1024;
+    constexpr std::size_t kBlocks = 16000;  // about three chunks
+    constexpr std::size_t kChunk = 1024 * 1024;
     std::vector<void*> blocks;
     const auto make = [&blocks] {
         for (std::size_t i = 0; i < kBlocks; ++i) {
