@@ -1323,16 +1323,137 @@ class FastReader::Engine {
     }
 
     const char* parseStartTag(const char* p) {
+        const char* name = p + 1;
+        std::size_t nameLength = 0;
+        bool empty = false;
+        // A tag that an earlier block cut is not scanned from its start again: findTagEnd goes on
+        // where it stopped, so that a long tag read in many blocks is scanned once.
+        const char* q = tagStart_ != offsetOf(p) ? scanPlainTag(p, nameLength, empty) : nullptr;
+        if (q == nullptr) {
+            q = scanTag(p, nameLength, empty);
+        }
+        const char* tagEnd = q + 1;
+        flushText(false);
+        const std::string_view tagName(name, nameLength);
+        if (open_ == kMaxElementDepth) {
+            fail("element '" + std::string(narrow(tagName, narrowName_)) +
+                     "' is nested deeper than the limit of " + std::to_string(kMaxElementDepth) +
+                     " levels",
+                 tagEnd, CXMLException::kLimitError);
+        }
+        deliverStart(tagName, p, tagEnd);
+        started_ = true;
+        retain_ = false;
+        if (empty) {
+            if (positions_ != nullptr) {
+                positions_->endTag(ByteRange{offsetOf(tagEnd), offsetOf(tagEnd)});
+            }
+            events_.endElement();
+            if (open_ == 0) {
+                state_ = State::kEpilog;
+            }
+        } else {
+            nameStarts_.push_back(names_.size());
+            names_.append(name, nameLength);
+            ++open_;
+            state_ = State::kContent;
+        }
+        return tagEnd;
+    }
+
+    // The common start tag in one pass: ASCII names, and values of plain characters only, all
+    // within the bytes at hand. Returns its last byte (">"), with the attributes in spans_, or
+    // null when the tag is anything else (or malformed): scanTag then reads it again from `p`,
+    // with every rule and the exact errors. Whatever it accepts, scanTag accepts alike.
+    const char* scanPlainTag(const char* p, std::size_t& nameLength, bool& empty) {
+        const char* const end = end_;
+        const char* q = scanAsciiName(p + 1, end);
+        if (q == nullptr) {
+            return nullptr;
+        }
+        nameLength = static_cast<std::size_t>(q - (p + 1));
+        spans_.clear();
+        for (;;) {
+            const char* afterName = q;
+            while (q < end && isSpace(*q)) {
+                ++q;
+            }
+            if (q == end) {
+                return nullptr;
+            }
+            if (*q == '>') {
+                empty = false;
+                return q;
+            }
+            if (*q == '/') {
+                if (q + 1 < end && q[1] == '>') {
+                    empty = true;
+                    return q + 1;
+                }
+                return nullptr;
+            }
+            const char* attribute = q;
+            if (attribute == afterName || (q = scanAsciiName(attribute, end)) == nullptr) {
+                return nullptr;
+            }
+            const auto attributeLength = static_cast<std::size_t>(q - attribute);
+            while (q < end && isSpace(*q)) {
+                ++q;
+            }
+            if (q == end || *q != '=') {
+                return nullptr;
+            }
+            ++q;
+            while (q < end && isSpace(*q)) {
+                ++q;
+            }
+            if (q == end || (*q != '"' && *q != '\'')) {
+                return nullptr;
+            }
+            const char quote = *q;
+            const char* value = q + 1;
+            q = skipPlain<true>(value, end, quote, '<', '&');
+            if (q == end || *q != quote) {
+                return nullptr;
+            }
+            const AttributeSpan span{attribute,
+                                     attributeLength,
+                                     value,
+                                     0,
+                                     static_cast<std::size_t>(q - value),
+                                     ByteRange{offsetOf(value), offsetOf(q)}};
+            ++q;
+            checkUnique(span, q);
+            spans_.push_back(span);
+        }
+    }
+
+    // The end of an ASCII name at `p` that bytes follow within [p, end), or null when there is no
+    // such name there.
+    static const char* scanAsciiName(const char* p, const char* end) {
+        if (p == end || !has(*p, kNameStart)) {
+            return nullptr;
+        }
+        ++p;
+        while (p < end && has(*p, kNameChar)) {
+            ++p;
+        }
+        return p == end || static_cast<Byte>(*p) >= 0x80 ? nullptr : p;
+    }
+
+    // Any start tag, every rule checked: returns its last byte (">"), with the attributes in
+    // spans_ and values_.
+    const char* scanTag(const char* p, std::size_t& nameLength, bool& empty) {
         const char* limit = findTagEnd(p);
         const char* name = p + 1;
         const char* q = scanName(name, limit);
         if (q == name) {
             fail("element name expected", name);
         }
-        const std::size_t nameLength = static_cast<std::size_t>(q - name);
+        nameLength = static_cast<std::size_t>(q - name);
         spans_.clear();
         values_.clear();
-        bool empty = false;
+        empty = false;
         for (;;) {
             const char* afterName = q;
             while (q < limit && isSpace(*q)) {
@@ -1379,33 +1500,7 @@ class FastReader::Engine {
             checkUnique(span, q);
             spans_.push_back(span);
         }
-        const char* tagEnd = q + 1;
-        flushText(false);
-        const std::string_view tagName(name, nameLength);
-        if (open_ == kMaxElementDepth) {
-            fail("element '" + std::string(narrow(tagName, narrowName_)) +
-                     "' is nested deeper than the limit of " + std::to_string(kMaxElementDepth) +
-                     " levels",
-                 tagEnd, CXMLException::kLimitError);
-        }
-        deliverStart(tagName, p, tagEnd);
-        started_ = true;
-        retain_ = false;
-        if (empty) {
-            if (positions_ != nullptr) {
-                positions_->endTag(ByteRange{offsetOf(tagEnd), offsetOf(tagEnd)});
-            }
-            events_.endElement();
-            if (open_ == 0) {
-                state_ = State::kEpilog;
-            }
-        } else {
-            nameStarts_.push_back(names_.size());
-            names_.append(name, nameLength);
-            ++open_;
-            state_ = State::kContent;
-        }
-        return tagEnd;
+        return q;
     }
 
     // An attribute value from its opening quote at `p`: normalised into values_ when it holds
@@ -1533,18 +1628,26 @@ class FastReader::Engine {
     }
 
     const char* parseEndTag(const char* p) {
-        const char* limit = findTagEnd(p);
         const std::string_view expected = topName();
         const char* name = p + 2;
-        const char* q = scanName(name, limit);
-        if (std::string_view(name, static_cast<std::size_t>(q - name)) != expected) {
-            fail("expected end of tag '" + std::string(expected) + "'", name);
-        }
-        while (q < limit && isSpace(*q)) {
-            ++q;
-        }
-        if (q == end_ || *q != '>') {
-            fail("unterminated end tag '" + std::string(expected) + "'", q);
+        const char* q = nullptr;
+        // The common end tag, the expected name right before ">", needs no scan.
+        if (static_cast<std::size_t>(end_ - name) > expected.size() &&
+            name[expected.size()] == '>' &&
+            std::memcmp(name, expected.data(), expected.size()) == 0) {
+            q = name + expected.size();
+        } else {
+            const char* limit = findTagEnd(p);
+            q = scanName(name, limit);
+            if (std::string_view(name, static_cast<std::size_t>(q - name)) != expected) {
+                fail("expected end of tag '" + std::string(expected) + "'", name);
+            }
+            while (q < limit && isSpace(*q)) {
+                ++q;
+            }
+            if (q == end_ || *q != '>') {
+                fail("unterminated end tag '" + std::string(expected) + "'", q);
+            }
         }
         flushText(true);
         if (positions_ != nullptr) {
