@@ -86,6 +86,25 @@ std::size_t countEqual(const char* p, const char* end, char c) {
     return count;
 }
 
+// How many carriage returns from `p` to `end` a line feed follows (within the range).
+std::size_t countCrLf(const char* p, const char* end) {
+    std::size_t count = 0;
+#ifdef VELXMLN_FAST_READER_SSE2
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; end - p >= 17; p += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+        const __m128i pairs = _mm_and_si128(_mm_cmpeq_epi8(here, cr), _mm_cmpeq_epi8(next, lf));
+        count += std::bitset<16>(static_cast<unsigned>(_mm_movemask_epi8(pairs))).count();
+    }
+#endif
+    for (; end - p >= 2; ++p) {
+        count += p[0] == '\r' && p[1] == '\n' ? 1 : 0;
+    }
+    return count;
+}
+
 // How many bytes from `p` to `end` continue a UTF-8 sequence (0x80 to 0xBF).
 std::size_t countContinuations(const char* p, const char* end) {
     std::size_t count = 0;
@@ -412,9 +431,9 @@ class FastReader::Engine {
         windowBase_ += static_cast<std::uint64_t>(to - from);
     }
 
-    // The line and column after the bytes from `from` to `to`, counted from those before them:
-    // text without a carriage return, the common case, is counted by bulk counts of line feeds
-    // and of UTF-8 continuation bytes; the rest byte by byte.
+    // The line and column after the bytes from `from` to `to`, counted from those before them,
+    // by bulk counts of line ends and of UTF-8 continuation bytes: a line ends at a line feed, a
+    // carriage return, or both in this order.
     void countLines(const char* from, const char* to, std::uint64_t& line, std::uint64_t& column,
                     bool& afterCr) const {
         if (bom_ && offsetOf(from) < 3) {
@@ -428,24 +447,23 @@ class FastReader::Engine {
             return;
         }
         const auto size = static_cast<std::size_t>(to - from);
-        if (std::memchr(from, '\r', size) != nullptr) {
-            countEachByte(from, to, line, column, afterCr);
-            return;
-        }
         const std::size_t feeds = countEqual(from, to, '\n');
-        if (feeds == 0) {
+        const std::size_t returns =
+            std::memchr(from, '\r', size) != nullptr ? countEqual(from, to, '\r') : 0;
+        if (feeds + returns == 0) {
             column += size - countContinuations(from, to);
         } else {
             // A line feed right after a carriage return ends the same line.
-            line += feeds - (afterCr && *from == '\n' ? 1 : 0);
-            const char* lastFeed = to - 1;
-            while (*lastFeed != '\n') {
-                --lastFeed;
+            line += feeds + returns - (returns > 0 ? countCrLf(from, to) : 0) -
+                    (afterCr && *from == '\n' ? 1 : 0);
+            const char* lastEnd = to - 1;
+            while (*lastEnd != '\n' && *lastEnd != '\r') {
+                --lastEnd;
             }
-            const char* rest = lastFeed + 1;
+            const char* rest = lastEnd + 1;
             column = 1 + static_cast<std::size_t>(to - rest) - countContinuations(rest, to);
         }
-        afterCr = false;
+        afterCr = to[-1] == '\r';
     }
 
     void countEachByte(const char* from, const char* to, std::uint64_t& line, std::uint64_t& column,
@@ -1071,6 +1089,18 @@ class FastReader::Engine {
     // Character data up to the next "<"; references decoded, line ends normalised.
     const char* parseText(const char* p) {
         markText(p);
+        if (pending_.empty()) {
+            // White space alone up to a tag, as between the elements of an indented document, is
+            // never delivered (it is not joined to any other text): it is passed over.
+            const char* q = p;
+            while (q < end_ && isSpace(*q)) {
+                ++q;
+            }
+            if (end_ - q >= 2 && *q == '<' && q[1] != '!' && q[1] != '?') {
+                markPiece(q);
+                return q;
+            }
+        }
         const char* run = p;
         for (;;) {
             p = skipPlain(p, end_, '<', '&', ']');
