@@ -294,6 +294,9 @@ struct HandOverSignal {};
 struct NeedMoreSignal {};
 
 constexpr std::size_t kKeptTextBuffer = 1u << 20;
+constexpr std::size_t kUsualAttributes = 8;
+constexpr std::size_t kUsualDepth = 16;
+constexpr std::size_t kUsualNames = 256;
 constexpr std::size_t kLinearAttributeCheck = 16;
 
 }  // namespace
@@ -301,7 +304,15 @@ constexpr std::size_t kLinearAttributeCheck = 16;
 class FastReader::Engine {
   public:
     Engine(NodeEvents& events, PositionEvents* positions)
-        : events_(events), positions_(positions), narrowIsUtf8_(VelXmlN::detail::narrowIsUtf8()) {}
+        : events_(events), positions_(positions), narrowIsUtf8_(VelXmlN::detail::narrowIsUtf8()) {
+        // Room for the usual tag and nesting from the start, so that a small document is not read
+        // in a series of growing allocations.
+        spans_.reserve(kUsualAttributes);
+        attributes_.resize(kUsualAttributes);
+        narrowAttributes_.resize(2 * kUsualAttributes);
+        names_.reserve(kUsualNames);
+        nameStarts_.reserve(kUsualDepth);
+    }
 
     Outcome feed(const char* bytes, std::size_t size, bool last) {
         if (outcome_ != Outcome::kMore) {
