@@ -27,6 +27,9 @@ using kasxmln::detail::NarrowAttribute;
 // characters in libstdc++ and in Microsoft's library, more in libc++).
 constexpr std::size_t kShortText = 16;
 
+constexpr std::size_t kUsualDepth = 16;
+constexpr std::size_t kUsualWaiting = 64;
+
 // Read in blocks of this size when the stream cannot tell how much is left.
 constexpr std::size_t kReadBlock = 1u << 16;
 
@@ -36,7 +39,13 @@ constexpr std::size_t kReadBlock = 1u << 16;
 // stack until their parent ends; then it gets a child list of exactly the right size.
 class ElementBuilder final : public kasxmln::detail::NodeEvents {
   public:
-    ElementBuilder() = default;
+    // Room for the usual nesting and number of children from the start, so that a small
+    // document is not built in a series of growing allocations.
+    ElementBuilder() {
+        open_.reserve(kUsualDepth);
+        starts_.reserve(kUsualDepth);
+        waiting_.reserve(kUsualWaiting);
+    }
     ElementBuilder(const ElementBuilder&) = delete;
     ElementBuilder& operator=(const ElementBuilder&) = delete;
 

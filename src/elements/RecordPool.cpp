@@ -1,22 +1,9 @@
 #include "elements/RecordPool.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <new>
-
-// The sanitizer and valgrind builds take every record from the global allocator, so that they
-// see each use after free and each overflow of a record.
-#if defined(VELXMLN_SANITIZE) || defined(VELXMLN_MEMCHECK) || defined(__SANITIZE_ADDRESS__)
-#define VELXMLN_RECORD_POOL 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer) || \
-    __has_feature(thread_sanitizer)
-#define VELXMLN_RECORD_POOL 0
-#endif
-#endif
-#ifndef VELXMLN_RECORD_POOL
-#define VELXMLN_RECORD_POOL 1
-#endif
 
 namespace VelXmlN {
 namespace detail {
@@ -25,119 +12,177 @@ namespace detail {
 
 namespace {
 
-// Sizes are rounded up to this step, which is also the alignment of every block (the records
-// hold pointers, strings and vectors, none aligned more strictly).
-constexpr std::size_t kStep = alignof(void*);
-constexpr std::size_t kLargest = 256;  // larger blocks come from the global allocator
+// How the pool works, and why this way:
+//
+// Each thread cuts the blocks of one size class one after the other from a chunk of its own (a
+// pointer bump, no free list to walk), so making a record touches nothing shared. A block finds
+// its chunk by masking its address: a chunk is cut into segments at the boundaries of kSegment
+// bytes, and each segment starts with the address of its chunk. So deleting a record needs no
+// search and no thread-local state, only one atomic decrement of the chunk's count of live
+// blocks. That count starts at a large bias owned by the thread that fills the chunk; the thread
+// does not count the blocks it hands out (that would be a shared write per record) but gives the
+// bias back, less the blocks handed out, when it retires the chunk (when the chunk is full, or
+// when the thread ends). The count can therefore reach zero only after retirement, and then
+// exactly when the last block cut from the chunk is deleted, on whatever thread, also after the
+// filling thread has ended or from a static destructor: whoever brings it to zero frees the chunk.
+//
+// Chunks are plain blocks of the global allocator, not blocks aligned to their size: an aligned
+// block leaves a gap before it that the allocator cannot always fill, and a read's memory grew by
+// a tenth that way. Here the bytes before a chunk's first boundary are never touched, so they
+// cost address space only.
+//
+// The price is that a freed block is not cut again: its memory comes back with the rest of its
+// chunk. Records are made in bulk by reads and die in bulk with their tree, which suits this; a
+// program that keeps a few records of a large tree alive keeps their chunks (at most one chunk
+// per live record, never more than the blocks ever made), and one that makes and deletes records
+// in turn fills chunks that are freed as soon as they are full.
+
+constexpr std::size_t kStep = alignof(void*);  // sizes are multiples of this, the blocks' alignment
+constexpr std::size_t kLargest = 256;          // larger blocks come from the global allocator
 constexpr std::size_t kClasses = kLargest / kStep;
-constexpr std::size_t kChunk = std::size_t{64} * 1024;
-// A thread keeps at most this many free blocks of one size; half of them go back to the shared
-// lists when it has more, so that records freed on one thread serve the others.
-constexpr std::uint32_t kCached = 512;
+constexpr std::uintptr_t kSegment = 64 * 1024;      // a power of two
+constexpr std::size_t kChunkBytes = 16 * kSegment;  // what a chunk asks of the global allocator
+// A segment's header: the chunk's address, and in the chunk's first segment the chunk itself,
+// whose count has a cache line of its own, apart from the records that other threads use.
+constexpr std::size_t kHeader = 64;
+// More than the blocks of any chunk.
+constexpr std::size_t kBias = std::size_t{1} << 40;
 
-struct FreeBlock {
-    FreeBlock* next;
+struct Chunk {
+    Chunk(void* start, std::size_t size, std::size_t count) noexcept
+        : owner(this),
+          live(count),
+          memory(start),
+          end(reinterpret_cast<std::uintptr_t>(start) + size) {}
+    Chunk* owner;                   // the first word of every segment header
+    std::atomic<std::size_t> live;  // blocks not yet deleted, plus the bias until retirement
+    void* memory;                   // the global allocator's block
+    std::uintptr_t end;             // the address right after it
 };
 
-// A chain of free blocks with its length.
-struct Chain {
-    FreeBlock* first = nullptr;
-    std::uint32_t count = 0;
-};
+static_assert(sizeof(Chunk) <= kHeader, "the chunk must fit into its first segment's header");
 
-// The lists every thread draws from when its own is empty, and the chunks they were cut from.
-// Chunks are kept for the life of the process, so that a block freed late (by a static
-// destructor, or on a thread that is ending) always lands in memory that is still there.
-struct Shared {
-    std::mutex lock;
-    Chain lists[kClasses];
-    void* chunks = nullptr;  // each chunk's first word links to the next
-};
+// Constant-initialised and trivially destroyed, so that static destructors may still count.
+std::atomic<std::size_t> chunkCount{0};
 
-Shared& shared() {
-    static Shared* const instance = new Shared();  // never destroyed, see above
-    return *instance;
+// A chunk of `bytes` from the global allocator, in the first segment boundary inside it; the
+// caller asks for enough that a header and a block fit after that boundary.
+Chunk* newChunk(std::size_t bytes, std::size_t live) {
+    void* memory = ::operator new(bytes);
+    const std::uintptr_t first =
+        (reinterpret_cast<std::uintptr_t>(memory) + kSegment - 1) & ~(kSegment - 1);
+    chunkCount.fetch_add(1, std::memory_order_relaxed);
+    return new (reinterpret_cast<void*>(first)) Chunk(memory, bytes, live);
 }
 
-// A thread's own free lists. Plain data, so that it outlives its thread's destructors: once the
-// flush below has run, `gone` sends the thread's later releases to the shared lists.
+// Takes `count` from the chunk's count, and frees the chunk when that was all of it.
+void drop(Chunk* chunk, std::size_t count) noexcept {
+    if (chunk->live.fetch_sub(count, std::memory_order_acq_rel) == count) {
+        void* memory = chunk->memory;
+        chunk->~Chunk();
+        chunkCount.fetch_sub(1, std::memory_order_relaxed);
+        ::operator delete(memory);
+    }
+}
+
+// The chunk a thread fills for one size class: blocks are cut at `next` until `end`, in the
+// segment that starts at `segment`; `handed` counts the blocks of the chunk's earlier segments.
+struct Bump {
+    Chunk* chunk;
+    char* next;
+    char* end;
+    std::uintptr_t segment;
+    std::size_t handed;
+};
+
+// Whether a block of `size` fits into a segment of `chunk` that starts at `boundary`.
+bool fits(const Chunk* chunk, std::uintptr_t boundary, std::size_t size) noexcept {
+    return boundary + kHeader + size <= chunk->end;
+}
+
+// Cuts the next blocks from the segment at `boundary`, which fits a block.
+void openSegment(Bump& bump, std::uintptr_t boundary, std::size_t size) noexcept {
+    // In the first segment this is the chunk's own first word, which holds the same.
+    *reinterpret_cast<Chunk**>(boundary) = bump.chunk;
+    const std::uintptr_t first = boundary + kHeader;
+    const std::uintptr_t limit = std::min(boundary + kSegment, bump.chunk->end);
+    bump.segment = boundary;
+    bump.next = reinterpret_cast<char*>(first);
+    bump.end = reinterpret_cast<char*>(first + (limit - first) / size * size);
+}
+
+// A thread's chunks. Plain data, so that it outlives its thread's destructors: once the
+// retirement below has run, `gone` gives the thread's later records chunks of one block.
 struct Cache {
-    Chain lists[kClasses];
-    bool flushes;  // the flush below is registered for this thread
-    bool gone;     // the flush has run
+    Bump classes[kClasses];
+    bool retires;  // the retirement below is registered for this thread
+    bool gone;     // the retirement has run
 };
 
 thread_local Cache cache;
 
-// Moves `count` blocks from the front of `from` to the front of `to`.
-void move(Chain& from, Chain& to, std::uint32_t count) noexcept {
-    FreeBlock* first = from.first;
-    FreeBlock* last = first;
-    for (std::uint32_t i = 1; i < count; ++i) {
-        last = last->next;
-    }
-    from.first = last->next;
-    from.count -= count;
-    last->next = to.first;
-    to.first = first;
-    to.count += count;
+// The blocks cut from the current segment.
+std::size_t cutFrom(const Bump& bump, std::size_t size) noexcept {
+    return (reinterpret_cast<std::uintptr_t>(bump.next) - (bump.segment + kHeader)) / size;
 }
 
-// Gives a thread's free blocks to the other threads when it ends.
-struct Flush {
-    Flush() = default;
-    Flush(const Flush&) = delete;
-    Flush& operator=(const Flush&) = delete;
-    ~Flush() {
-        Shared& pool = shared();
-        const std::lock_guard<std::mutex> hold(pool.lock);
+// Gives a chunk up: the bias goes back, less the blocks cut from it.
+void retire(Bump& bump, std::size_t size) noexcept {
+    Chunk* chunk = bump.chunk;
+    const std::size_t handed = bump.handed + cutFrom(bump, size);
+    bump = Bump{nullptr, nullptr, nullptr, 0, 0};
+    drop(chunk, kBias - handed);
+}
+
+// Retires a thread's chunks when it ends.
+struct Retirement {
+    Retirement() = default;
+    Retirement(const Retirement&) = delete;
+    Retirement& operator=(const Retirement&) = delete;
+    ~Retirement() {
         for (std::size_t i = 0; i < kClasses; ++i) {
-            if (cache.lists[i].count > 0) {
-                move(cache.lists[i], pool.lists[i], cache.lists[i].count);
+            if (cache.classes[i].chunk != nullptr) {
+                retire(cache.classes[i], (i + 1) * kStep);
             }
         }
         cache.gone = true;
     }
 };
 
-thread_local Flush flush;
+thread_local Retirement retirement;
 
-// Fills the thread's empty list of class `index`: from the shared list, else from a new chunk.
-void refill(std::size_t index) {
-    if (!cache.flushes) {
-        cache.flushes = true;
-        static_cast<void>(&flush);  // its first use registers its destructor for this thread
+// A block for a thread whose segment of class `index` is used up.
+void* refill(std::size_t index) {
+    const std::size_t size = (index + 1) * kStep;
+    if (cache.gone) {
+        // The thread is ending and will not retire chunks any more: a chunk of its own for this
+        // block, freed with it.
+        return reinterpret_cast<char*>(newChunk(kSegment + kHeader + size, 1)) + kHeader;
     }
-    Chain& own = cache.lists[index];
-    Shared& pool = shared();
-    {
-        const std::lock_guard<std::mutex> hold(pool.lock);
-        Chain& common = pool.lists[index];
-        if (common.count > 0) {
-            move(common, own, common.count < kCached ? common.count : kCached);
-            return;
+    if (!cache.retires) {
+        cache.retires = true;
+        static_cast<void>(&retirement);  // its first use registers its destructor for this thread
+    }
+    Bump& bump = cache.classes[index];
+    if (bump.chunk != nullptr) {
+        const std::uintptr_t boundary = bump.segment + kSegment;
+        if (fits(bump.chunk, boundary, size)) {
+            bump.handed += cutFrom(bump, size);
+            openSegment(bump, boundary, size);
+            char* block = bump.next;
+            bump.next += size;
+            return block;
         }
     }
-    const std::size_t size = (index + 1) * kStep;
-    char* chunk = static_cast<char*>(::operator new(kChunk));
-    {
-        const std::lock_guard<std::mutex> hold(pool.lock);
-        *reinterpret_cast<void**>(chunk) = pool.chunks;
-        pool.chunks = chunk;
+    Chunk* chunk = newChunk(kChunkBytes, kBias);
+    if (bump.chunk != nullptr) {
+        retire(bump, size);
     }
-    // The first block's room holds the link to the next chunk.
-    const std::size_t first = (sizeof(void*) + size - 1) / size * size;
-    FreeBlock* list = own.first;
-    std::uint32_t count = own.count;
-    for (std::size_t at = kChunk - (kChunk - first) % size; at > first;) {
-        at -= size;
-        auto* block = reinterpret_cast<FreeBlock*>(chunk + at);
-        block->next = list;
-        list = block;
-        ++count;
-    }
-    own.first = list;
-    own.count = count;
+    bump.chunk = chunk;
+    openSegment(bump, reinterpret_cast<std::uintptr_t>(chunk), size);
+    char* block = bump.next;
+    bump.next += size;
+    return block;
 }
 
 }  // namespace
@@ -147,13 +192,12 @@ void* allocateRecord(std::size_t size) {
         return ::operator new(size);
     }
     const std::size_t index = (size - 1) / kStep;
-    Chain& own = cache.lists[index];
-    if (own.first == nullptr) {
-        refill(index);
+    Bump& bump = cache.classes[index];
+    if (bump.next == bump.end) {
+        return refill(index);
     }
-    FreeBlock* block = own.first;
-    own.first = block->next;
-    --own.count;
+    void* block = bump.next;
+    bump.next += (index + 1) * kStep;
     return block;
 }
 
@@ -165,24 +209,12 @@ void releaseRecord(void* block, std::size_t size) noexcept {
         ::operator delete(block);
         return;
     }
-    const std::size_t index = (size - 1) / kStep;
-    auto* freed = static_cast<FreeBlock*>(block);
-    if (cache.gone) {
-        Shared& pool = shared();
-        const std::lock_guard<std::mutex> hold(pool.lock);
-        freed->next = pool.lists[index].first;
-        pool.lists[index].first = freed;
-        ++pool.lists[index].count;
-        return;
-    }
-    Chain& own = cache.lists[index];
-    freed->next = own.first;
-    own.first = freed;
-    if (++own.count > kCached) {
-        Shared& pool = shared();
-        const std::lock_guard<std::mutex> hold(pool.lock);
-        move(own, pool.lists[index], kCached / 2);
-    }
+    const std::uintptr_t boundary = reinterpret_cast<std::uintptr_t>(block) & ~(kSegment - 1);
+    drop(*reinterpret_cast<Chunk* const*>(boundary), 1);
+}
+
+std::size_t recordChunks() noexcept {
+    return chunkCount.load(std::memory_order_relaxed);
 }
 
 #else
@@ -193,6 +225,10 @@ void* allocateRecord(std::size_t size) {
 
 void releaseRecord(void* block, std::size_t) noexcept {
     ::operator delete(block);
+}
+
+std::size_t recordChunks() noexcept {
+    return 0;
 }
 
 #endif

@@ -1,7 +1,6 @@
 #include "nodelib/FastReader.h"
 
 #include <algorithm>
-#include <bitset>
 #include <cstring>
 #include <unordered_set>
 #include <utility>
@@ -68,20 +67,58 @@ inline bool isSpace(char c) {
     return has(c, kSpace);
 }
 
+#ifdef VELXMLN_FAST_READER_SSE2
+// How many of the blocks of 16 bytes from `p` on match, by `match` (a mask of 0xFF bytes), while
+// at least `reach` bytes are left; `p` ends after the last block counted. The counts add up in
+// byte lanes and are summed every 255 blocks, so that no population count is needed (which
+// without the POPCNT instruction is a library call).
+template <typename Match>
+std::size_t countBlocks(const char*& p, const char* end, std::ptrdiff_t reach, Match match) {
+    std::size_t count = 0;
+    const __m128i zero = _mm_setzero_si128();
+    while (end - p >= reach) {
+        __m128i lanes = zero;
+        for (int i = 0; i < 255 && end - p >= reach; ++i, p += 16) {
+            lanes = _mm_sub_epi8(lanes, match(p));
+        }
+        const __m128i sums = _mm_sad_epu8(lanes, zero);
+        count += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+                 static_cast<std::size_t>(_mm_extract_epi16(sums, 4));
+    }
+    return count;
+}
+
+inline __m128i load16(const char* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+#endif
+
 // How many bytes from `p` to `end` are `c`.
 std::size_t countEqual(const char* p, const char* end, char c) {
     std::size_t count = 0;
 #ifdef VELXMLN_FAST_READER_SSE2
     const __m128i wanted = _mm_set1_epi8(c);
-    for (; end - p >= 16; p += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        count +=
-            std::bitset<16>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted))))
-                .count();
-    }
+    count = countBlocks(p, end, 16,
+                        [wanted](const char* at) { return _mm_cmpeq_epi8(load16(at), wanted); });
 #endif
     for (; p < end; ++p) {
         count += *p == c ? 1 : 0;
+    }
+    return count;
+}
+
+// How many carriage returns from `p` to `end` a line feed follows (within the range).
+std::size_t countCrLf(const char* p, const char* end) {
+    std::size_t count = 0;
+#ifdef VELXMLN_FAST_READER_SSE2
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    count = countBlocks(p, end, 17, [cr, lf](const char* at) {
+        return _mm_and_si128(_mm_cmpeq_epi8(load16(at), cr), _mm_cmpeq_epi8(load16(at + 1), lf));
+    });
+#endif
+    for (; end - p >= 2; ++p) {
+        count += p[0] == '\r' && p[1] == '\n' ? 1 : 0;
     }
     return count;
 }
@@ -92,12 +129,8 @@ std::size_t countContinuations(const char* p, const char* end) {
 #ifdef VELXMLN_FAST_READER_SSE2
     // As signed bytes, 0x80 to 0xBF are exactly those below -64.
     const __m128i bound = _mm_set1_epi8(-64);
-    for (; end - p >= 16; p += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        count +=
-            std::bitset<16>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(bytes, bound))))
-                .count();
-    }
+    count = countBlocks(p, end, 16,
+                        [bound](const char* at) { return _mm_cmplt_epi8(load16(at), bound); });
 #endif
     for (; p < end; ++p) {
         count += (static_cast<Byte>(*p) & 0xC0) == 0x80 ? 1 : 0;
@@ -261,6 +294,9 @@ struct HandOverSignal {};
 struct NeedMoreSignal {};
 
 constexpr std::size_t kKeptTextBuffer = 1u << 20;
+constexpr std::size_t kUsualAttributes = 8;
+constexpr std::size_t kUsualDepth = 16;
+constexpr std::size_t kUsualNames = 256;
 constexpr std::size_t kLinearAttributeCheck = 16;
 
 }  // namespace
@@ -268,7 +304,15 @@ constexpr std::size_t kLinearAttributeCheck = 16;
 class FastReader::Engine {
   public:
     Engine(NodeEvents& events, PositionEvents* positions)
-        : events_(events), positions_(positions), narrowIsUtf8_(VelXmlN::detail::narrowIsUtf8()) {}
+        : events_(events), positions_(positions), narrowIsUtf8_(VelXmlN::detail::narrowIsUtf8()) {
+        // Room for the usual tag and nesting from the start, so that a small document is not read
+        // in a series of growing allocations.
+        spans_.reserve(kUsualAttributes);
+        attributes_.resize(kUsualAttributes);
+        narrowAttributes_.resize(2 * kUsualAttributes);
+        names_.reserve(kUsualNames);
+        nameStarts_.reserve(kUsualDepth);
+    }
 
     Outcome feed(const char* bytes, std::size_t size, bool last) {
         if (outcome_ != Outcome::kMore) {
@@ -412,9 +456,9 @@ class FastReader::Engine {
         windowBase_ += static_cast<std::uint64_t>(to - from);
     }
 
-    // The line and column after the bytes from `from` to `to`, counted from those before them:
-    // text without a carriage return, the common case, is counted by bulk counts of line feeds
-    // and of UTF-8 continuation bytes; the rest byte by byte.
+    // The line and column after the bytes from `from` to `to`, counted from those before them,
+    // by bulk counts of line ends and of UTF-8 continuation bytes: a line ends at a line feed, a
+    // carriage return, or both in this order.
     void countLines(const char* from, const char* to, std::uint64_t& line, std::uint64_t& column,
                     bool& afterCr) const {
         if (bom_ && offsetOf(from) < 3) {
@@ -428,24 +472,23 @@ class FastReader::Engine {
             return;
         }
         const auto size = static_cast<std::size_t>(to - from);
-        if (std::memchr(from, '\r', size) != nullptr) {
-            countEachByte(from, to, line, column, afterCr);
-            return;
-        }
         const std::size_t feeds = countEqual(from, to, '\n');
-        if (feeds == 0) {
+        const std::size_t returns =
+            std::memchr(from, '\r', size) != nullptr ? countEqual(from, to, '\r') : 0;
+        if (feeds + returns == 0) {
             column += size - countContinuations(from, to);
         } else {
             // A line feed right after a carriage return ends the same line.
-            line += feeds - (afterCr && *from == '\n' ? 1 : 0);
-            const char* lastFeed = to - 1;
-            while (*lastFeed != '\n') {
-                --lastFeed;
+            line += feeds + returns - (returns > 0 ? countCrLf(from, to) : 0) -
+                    (afterCr && *from == '\n' ? 1 : 0);
+            const char* lastEnd = to - 1;
+            while (*lastEnd != '\n' && *lastEnd != '\r') {
+                --lastEnd;
             }
-            const char* rest = lastFeed + 1;
+            const char* rest = lastEnd + 1;
             column = 1 + static_cast<std::size_t>(to - rest) - countContinuations(rest, to);
         }
-        afterCr = false;
+        afterCr = to[-1] == '\r';
     }
 
     void countEachByte(const char* from, const char* to, std::uint64_t& line, std::uint64_t& column,
@@ -1071,6 +1114,18 @@ class FastReader::Engine {
     // Character data up to the next "<"; references decoded, line ends normalised.
     const char* parseText(const char* p) {
         markText(p);
+        if (pending_.empty()) {
+            // White space alone up to a tag, as between the elements of an indented document, is
+            // never delivered (it is not joined to any other text): it is passed over.
+            const char* q = p;
+            while (q < end_ && isSpace(*q)) {
+                ++q;
+            }
+            if (end_ - q >= 2 && *q == '<' && q[1] != '!' && q[1] != '?') {
+                markPiece(q);
+                return q;
+            }
+        }
         const char* run = p;
         for (;;) {
             p = skipPlain(p, end_, '<', '&', ']');
@@ -1323,16 +1378,137 @@ class FastReader::Engine {
     }
 
     const char* parseStartTag(const char* p) {
+        const char* name = p + 1;
+        std::size_t nameLength = 0;
+        bool empty = false;
+        // A tag that an earlier block cut is not scanned from its start again: findTagEnd goes on
+        // where it stopped, so that a long tag read in many blocks is scanned once.
+        const char* q = tagStart_ != offsetOf(p) ? scanPlainTag(p, nameLength, empty) : nullptr;
+        if (q == nullptr) {
+            q = scanTag(p, nameLength, empty);
+        }
+        const char* tagEnd = q + 1;
+        flushText(false);
+        const std::string_view tagName(name, nameLength);
+        if (open_ == kMaxElementDepth) {
+            fail("element '" + std::string(narrow(tagName, narrowName_)) +
+                     "' is nested deeper than the limit of " + std::to_string(kMaxElementDepth) +
+                     " levels",
+                 tagEnd, CXMLException::kLimitError);
+        }
+        deliverStart(tagName, p, tagEnd);
+        started_ = true;
+        retain_ = false;
+        if (empty) {
+            if (positions_ != nullptr) {
+                positions_->endTag(ByteRange{offsetOf(tagEnd), offsetOf(tagEnd)});
+            }
+            events_.endElement();
+            if (open_ == 0) {
+                state_ = State::kEpilog;
+            }
+        } else {
+            nameStarts_.push_back(names_.size());
+            names_.append(name, nameLength);
+            ++open_;
+            state_ = State::kContent;
+        }
+        return tagEnd;
+    }
+
+    // The common start tag in one pass: ASCII names, and values of plain characters only, all
+    // within the bytes at hand. Returns its last byte (">"), with the attributes in spans_, or
+    // null when the tag is anything else (or malformed): scanTag then reads it again from `p`,
+    // with every rule and the exact errors. Whatever it accepts, scanTag accepts alike.
+    const char* scanPlainTag(const char* p, std::size_t& nameLength, bool& empty) {
+        const char* const end = end_;
+        const char* q = scanAsciiName(p + 1, end);
+        if (q == nullptr) {
+            return nullptr;
+        }
+        nameLength = static_cast<std::size_t>(q - (p + 1));
+        spans_.clear();
+        for (;;) {
+            const char* afterName = q;
+            while (q < end && isSpace(*q)) {
+                ++q;
+            }
+            if (q == end) {
+                return nullptr;
+            }
+            if (*q == '>') {
+                empty = false;
+                return q;
+            }
+            if (*q == '/') {
+                if (q + 1 < end && q[1] == '>') {
+                    empty = true;
+                    return q + 1;
+                }
+                return nullptr;
+            }
+            const char* attribute = q;
+            if (attribute == afterName || (q = scanAsciiName(attribute, end)) == nullptr) {
+                return nullptr;
+            }
+            const auto attributeLength = static_cast<std::size_t>(q - attribute);
+            while (q < end && isSpace(*q)) {
+                ++q;
+            }
+            if (q == end || *q != '=') {
+                return nullptr;
+            }
+            ++q;
+            while (q < end && isSpace(*q)) {
+                ++q;
+            }
+            if (q == end || (*q != '"' && *q != '\'')) {
+                return nullptr;
+            }
+            const char quote = *q;
+            const char* value = q + 1;
+            q = skipPlain<true>(value, end, quote, '<', '&');
+            if (q == end || *q != quote) {
+                return nullptr;
+            }
+            const AttributeSpan span{attribute,
+                                     attributeLength,
+                                     value,
+                                     0,
+                                     static_cast<std::size_t>(q - value),
+                                     ByteRange{offsetOf(value), offsetOf(q)}};
+            ++q;
+            checkUnique(span, q);
+            spans_.push_back(span);
+        }
+    }
+
+    // The end of an ASCII name at `p` that bytes follow within [p, end), or null when there is no
+    // such name there.
+    static const char* scanAsciiName(const char* p, const char* end) {
+        if (p == end || !has(*p, kNameStart)) {
+            return nullptr;
+        }
+        ++p;
+        while (p < end && has(*p, kNameChar)) {
+            ++p;
+        }
+        return p == end || static_cast<Byte>(*p) >= 0x80 ? nullptr : p;
+    }
+
+    // Any start tag, every rule checked: returns its last byte (">"), with the attributes in
+    // spans_ and values_.
+    const char* scanTag(const char* p, std::size_t& nameLength, bool& empty) {
         const char* limit = findTagEnd(p);
         const char* name = p + 1;
         const char* q = scanName(name, limit);
         if (q == name) {
             fail("element name expected", name);
         }
-        const std::size_t nameLength = static_cast<std::size_t>(q - name);
+        nameLength = static_cast<std::size_t>(q - name);
         spans_.clear();
         values_.clear();
-        bool empty = false;
+        empty = false;
         for (;;) {
             const char* afterName = q;
             while (q < limit && isSpace(*q)) {
@@ -1379,33 +1555,7 @@ class FastReader::Engine {
             checkUnique(span, q);
             spans_.push_back(span);
         }
-        const char* tagEnd = q + 1;
-        flushText(false);
-        const std::string_view tagName(name, nameLength);
-        if (open_ == kMaxElementDepth) {
-            fail("element '" + std::string(narrow(tagName, narrowName_)) +
-                     "' is nested deeper than the limit of " + std::to_string(kMaxElementDepth) +
-                     " levels",
-                 tagEnd, CXMLException::kLimitError);
-        }
-        deliverStart(tagName, p, tagEnd);
-        started_ = true;
-        retain_ = false;
-        if (empty) {
-            if (positions_ != nullptr) {
-                positions_->endTag(ByteRange{offsetOf(tagEnd), offsetOf(tagEnd)});
-            }
-            events_.endElement();
-            if (open_ == 0) {
-                state_ = State::kEpilog;
-            }
-        } else {
-            nameStarts_.push_back(names_.size());
-            names_.append(name, nameLength);
-            ++open_;
-            state_ = State::kContent;
-        }
-        return tagEnd;
+        return q;
     }
 
     // An attribute value from its opening quote at `p`: normalised into values_ when it holds
@@ -1533,18 +1683,26 @@ class FastReader::Engine {
     }
 
     const char* parseEndTag(const char* p) {
-        const char* limit = findTagEnd(p);
         const std::string_view expected = topName();
         const char* name = p + 2;
-        const char* q = scanName(name, limit);
-        if (std::string_view(name, static_cast<std::size_t>(q - name)) != expected) {
-            fail("expected end of tag '" + std::string(expected) + "'", name);
-        }
-        while (q < limit && isSpace(*q)) {
-            ++q;
-        }
-        if (q == end_ || *q != '>') {
-            fail("unterminated end tag '" + std::string(expected) + "'", q);
+        const char* q = nullptr;
+        // The common end tag, the expected name right before ">", needs no scan.
+        if (static_cast<std::size_t>(end_ - name) > expected.size() &&
+            name[expected.size()] == '>' &&
+            std::memcmp(name, expected.data(), expected.size()) == 0) {
+            q = name + expected.size();
+        } else {
+            const char* limit = findTagEnd(p);
+            q = scanName(name, limit);
+            if (std::string_view(name, static_cast<std::size_t>(q - name)) != expected) {
+                fail("expected end of tag '" + std::string(expected) + "'", name);
+            }
+            while (q < limit && isSpace(*q)) {
+                ++q;
+            }
+            if (q == end_ || *q != '>') {
+                fail("unterminated end tag '" + std::string(expected) + "'", q);
+            }
         }
         flushText(true);
         if (positions_ != nullptr) {

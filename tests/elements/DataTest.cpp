@@ -2,8 +2,12 @@
 #include <VelXmlN/Data.h>
 #include <VelXmlN/VelXmlData.h>
 
+#include "elements/RecordPool.h"
+
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -352,4 +356,68 @@ TEST(Data, RecordsMayBeDeletedOnAnyThread) {
     for (const std::unique_ptr<Data>& made : fresh) {
         EXPECT_EQ(made->getName(), "new");
     }
+}
+
+// The pool's chunks go back to the global allocator once every block cut from them is deleted:
+// the chunks a thread has filled at once, the one it is filling when the thread ends, whichever
+// thread deletes the blocks; a thread's records made after its chunks were retired (by a
+// thread-local destructor) too. This program has its own copy of the pool, used here only.
+TEST(RecordPool, ChunksGoBackWhenTheirBlocksAreDeleted) {
+    using VelXmlN::detail::allocateRecord;
+    using VelXmlN::detail::recordChunks;
+    using VelXmlN::detail::releaseRecord;
+    if (!VELXMLN_RECORD_POOL) {
+        GTEST_SKIP() << "this build takes every record from the global allocator";
+    }
+    constexpr std::size_t kSize = 200;
+    constexpr std::size_t kBlocks = 16000;  // about three chunks
+    constexpr std::size_t kChunk = 1024 * 1024;
+    std::vector<void*> blocks;
+    const auto make = [&blocks] {
+        for (std::size_t i = 0; i < kBlocks; ++i) {
+            blocks.push_back(allocateRecord(kSize));
+            std::memset(blocks.back(), static_cast<int>(i & 0x7F), kSize);
+        }
+    };
+    const auto release = [&blocks] {
+        for (std::size_t i = 0; i < blocks.size(); ++i) {
+            // Nothing else was cut from a block's memory while it lived.
+            ASSERT_EQ(static_cast<unsigned char*>(blocks[i])[kSize - 1], i & 0x7F);
+            releaseRecord(blocks[i], kSize);
+        }
+        blocks.clear();
+    };
+
+    // On the thread that is filling: all but the chunk in use go back.
+    std::size_t before = recordChunks();
+    make();
+    EXPECT_GE(recordChunks(), before + kBlocks * kSize / kChunk);
+    release();
+    EXPECT_LE(recordChunks(), before + 1);
+
+    // Made on a thread that ends, deleted here afterwards: every chunk goes back.
+    before = recordChunks();
+    std::thread(make).join();
+    EXPECT_GE(recordChunks(), before + kBlocks * kSize / kChunk);
+    release();
+    EXPECT_EQ(recordChunks(), before);
+
+    // Made on one thread and deleted on another while both live.
+    std::thread maker(make);
+    maker.join();
+    std::thread deleter(release);
+    deleter.join();
+    EXPECT_EQ(recordChunks(), before);
+
+    // Made and deleted by a thread-local destructor that runs after the pool's own: such a block
+    // has a chunk of its own, freed with it.
+    struct Late {
+        ~Late() { releaseRecord(allocateRecord(kSize), kSize); }
+    };
+    std::thread([] {
+        thread_local Late late;
+        static_cast<void>(&late);
+        releaseRecord(allocateRecord(kSize), kSize);
+    }).join();
+    EXPECT_EQ(recordChunks(), before);
 }
