@@ -206,6 +206,9 @@ class Guard : public LimitedHandler {
 
     bool validating() const noexcept { return validating_; }
 
+    /// Called when a pass has read the whole document and nothing in its bytes is refused.
+    virtual void parseEnded() {}
+
     /// Lets fail() read the input again from its start to find an invalid UTF-8 sequence.
     void setRescan(std::function<bool(Utf8Locator&)> rescan) { rescan_ = std::move(rescan); }
 

@@ -196,6 +196,24 @@ std::size_t StreambufStream::read(XMLByte* toFill, std::size_t maxToRead) {
     return got;
 }
 
+std::size_t readFile(InputFile& file, void* buffer, std::size_t size, const std::string& path) {
+    int error = 0;
+    const std::size_t got = file.read(buffer, size, error);
+    if (error != 0) {
+        throwFileError("read", path, error);
+    }
+    return got;
+}
+
+std::size_t KeptThenFileStream::read(XMLByte* toFill, std::size_t maxToRead) {
+    // Each read is filled as far as the file allows, as the parser tells the encoding by the
+    // first bytes it gets: a few kept bytes alone would not do.
+    const std::size_t n = std::min(kept_.size(), maxToRead);
+    std::memcpy(toFill, kept_.data(), n);
+    kept_.remove_prefix(n);
+    return n + (n < maxToRead ? readFile(file_, toFill + n, maxToRead - n, path_) : 0);
+}
+
 std::size_t FileStream::read(XMLByte* toFill, std::size_t maxToRead) {
     int error = 0;
     const std::size_t got = file_.read(toFill, maxToRead, error);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <streambuf>
 #include <string>
+#include <string_view>
 
 #include <xercesc/framework/MemoryManager.hpp>
 #include <xercesc/sax/InputSource.hpp>
@@ -23,6 +24,10 @@ using VelXmlN::platform::InputFile;
 /// Opens `path` for reading in binary mode; throws CXMLException (kFileError) naming the file and
 /// the system's reason when that fails.
 InputFile openFile(const std::string& path);
+
+/// Reads up to `size` bytes of `file` into `buffer`: how many were read, 0 at its end; throws
+/// CXMLException (kFileError) naming the file at `path` and the system's reason when that fails.
+std::size_t readFile(InputFile& file, void* buffer, std::size_t size, const std::string& path);
 
 /// Watches the bytes of a document for what the parser lets pass where the node library refuses
 /// it: a NUL byte, which the parser takes as the end of the text (after the root it would then
@@ -138,6 +143,23 @@ class FileStream final : public CountingStream {
     InputFile file_;
     std::string path_;
     FileErrors errors_;
+};
+
+/// Bytes in memory (not owned), then the rest of an open file (not owned), with
+/// FileErrors::Library.
+class KeptThenFileStream final : public CountingStream {
+  public:
+    KeptThenFileStream(std::string_view kept, InputFile& file, std::string path,
+                       std::uint64_t& taken)
+        : CountingStream(taken), kept_(kept), file_(file), path_(std::move(path)) {}
+
+  protected:
+    std::size_t read(XMLByte* toFill, std::size_t maxToRead) override;
+
+  private:
+    std::string_view kept_;
+    InputFile& file_;
+    std::string path_;
 };
 
 /// The file at a narrow path, opened when the parser asks for it, with FileErrors::Parser. The
