@@ -462,7 +462,10 @@ class CXMLSaxHandler::Context final : public detail::Guard {
 
     // The start of the document and of its type declaration reach the handler only once the
     // declaration is complete: a pass that starts again would otherwise report them twice.
-    void startDocument() override { documentWaits_ = true; }
+    void startDocument() override {
+        Guard::startDocument();
+        documentWaits_ = true;
+    }
 
     // The end of the document waits for the check of its bytes after the parse (parseEnded): a
     // document refused there must not look complete to the handler.
@@ -764,6 +767,7 @@ void parsePass(const SourceMaker& makeSource, bool validating, Guard& guard, Sax
         stream->watchBytes(&watch);
     }
     guard.beginPass(validating, taken);
+    guard.watchDeclaration(&watch);
     ReaderSettings settings;
     settings.validating = validating;
     settings.declarations = true;
@@ -785,9 +789,11 @@ void parsePass(const SourceMaker& makeSource, bool validating, Guard& guard, Sax
     try {
         reader->parse(*source);
         unsigned line = 0;
-        const std::string passed = watch.problem(line);
+        unsigned column = 0;
+        const std::string passed = watch.problem(line, column);
         if (!passed.empty()) {
-            throw CXMLException(CXMLException::kParseError, line, passed + guard.where(0, 0));
+            throw CXMLException(CXMLException::kParseError, line,
+                                passed + guard.where(line, column));
         }
         guard.parseEnded();
     } catch (const xercesc::SAXParseException& problem) {

@@ -39,9 +39,15 @@ class ByteWatch {
     /// Looks at the next bytes of the document.
     void scan(const unsigned char* bytes, std::size_t count);
 
-    /// After the last bytes: what the parser let pass, as "what at line L, column C" with its line
-    /// in `line`; empty when nothing.
-    std::string problem(unsigned& line) const;
+    /// After the last bytes: what the parser let pass, as "what" with its place in `line` and
+    /// `column`; empty when nothing.
+    std::string problem(unsigned& line, unsigned& column) const;
+
+    /// What the parser lets pass in the XML declaration, once the first bytes have been seen: a
+    /// version number other than "1." and digits, an encoding that contradicts a UTF-8 byte order
+    /// mark, or one of two or four bytes per character for a document of single bytes. As "what"
+    /// with its place in `line` and `column`; empty when nothing (or not yet known).
+    std::string declarationProblem(unsigned& line, unsigned& column) const;
 
   private:
     void start(const unsigned char* bytes, std::size_t count);

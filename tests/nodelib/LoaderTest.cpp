@@ -114,6 +114,14 @@ TEST(Loader, MalformedTextFailsWithWhatAndWhere) {
     EXPECT_EQ(failure("<!DOCTYPE a SYSTEM '/a.dtd'><a>x&fromDtd;</a>"),
               "entity 'fromDtd' not found at line 1, column 42")
         << "declarations in the unread DTD are not there";
+    EXPECT_EQ(failure("<?xml version='1.0 '?><a/>"),
+              "unsupported XML version '1.0 ' at line 1, column 21");
+    EXPECT_EQ(
+        failure("\xEF\xBB\xBF<?xml version='1.0' encoding='iso-8859-1'?><a/>"),
+        "encoding 'iso-8859-1' contradicts the byte order mark of UTF-8 at line 1, column 42");
+    EXPECT_EQ(failure("<?xml version='1.0' encoding='UTF-16'?>\n<a/>"),
+              "encoding 'UTF-16' does not fit a document of single-byte characters at line 1, "
+              "column 38");
 }
 
 TEST(Loader, InvalidUtf8IsReportedWhereItIs) {
