@@ -286,8 +286,10 @@ std::size_t KeptThenFileStream::read(XMLByte* toFill, std::size_t maxToRead) {
     // Each read is filled as far as the file allows, as the parser tells the encoding by the
     // first bytes it gets: a few kept bytes alone would not do.
     const std::size_t n = std::min(kept_.size(), maxToRead);
-    std::memcpy(toFill, kept_.data(), n);
-    kept_.remove_prefix(n);
+    if (n > 0) {
+        std::memcpy(toFill, kept_.data(), n);
+        kept_.remove_prefix(n);
+    }
     return n + (n < maxToRead ? readFile(file_, toFill + n, maxToRead - n, path_) : 0);
 }
 
