@@ -12,12 +12,20 @@
 //   the end of the text, and a UTF-8 sequence cut by the end, which it drops after the root, by a
 //   watch on the bytes, as the fast reader does).
 // A hand-over must keep exactly the bytes given so far.
+//
+// The SAX file form (CXMLManager::LoadDocument with a handler) is held to a stricter rule, since
+// its callers see every call: both accept with the same calls of the handler, arguments and
+// source offsets included; or both refuse with the same code and the same message, word for
+// word, neither ending the document, and the calls before the refusal agree as far as both go
+// (the Xerces-C path decodes its input ahead in blocks, so it may refuse invalid bytes before it
+// has handed out the events in front of them).
 #ifndef VELXMLN_FUZZ_DIFFERENTIAL_H
 #define VELXMLN_FUZZ_DIFFERENTIAL_H
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <string_view>
 
@@ -139,6 +147,103 @@ inline Outcome viaFast(std::string_view input, std::size_t block = 0, bool ownBu
     return outcome;
 }
 
+/// Records the calls of a SAX parse as one text, each with the source offset during it.
+class SaxRecorder final : public kasxmln::CXMLSaxHandler {
+  public:
+    void StartDocument() override { call("{"); }
+    void EndDocument() override { call("}"); }
+    void StartElement(const char* uri, const char* name, const char* qualified,
+                      kasxmln::CXMLAttribut** attributes) override {
+        call("<");
+        fields({uri, name, qualified});
+        for (kasxmln::CXMLAttribut** a = attributes; *a != nullptr; ++a) {
+            fields({(*a)->GetName(), (*a)->GetValue()});
+        }
+    }
+    void EndElement(const char* uri, const char* name, const char* qualified) override {
+        call("</");
+        fields({uri, name, qualified});
+    }
+    void Characters(const char* text, unsigned int length) override {
+        call("T");
+        field(std::string_view(text, length));
+    }
+    void StartCDATA() override { call("[["); }
+    void EndCDATA() override { call("]]"); }
+    void StartDTD(const char* name, const char* publicId, const char* systemId) override {
+        call("!");
+        fields({name, publicId, systemId});
+    }
+
+    std::string events;
+
+  private:
+    void call(const char* what) {
+        events += '\n';
+        events += what;
+        events += '@';
+        events += std::to_string(GetSourceOffset());
+    }
+    // Lengths first, so that no text can pass for markup of the record.
+    void field(std::string_view text) {
+        events += ' ';
+        events += std::to_string(text.size());
+        events += ':';
+        events.append(text.data(), text.size());
+    }
+    void fields(std::initializer_list<const char*> texts) {
+        for (const char* text : texts) {
+            field(text);
+        }
+    }
+};
+
+/// Writes `input` into the file at `path`.
+inline void writeInput(const std::string& path, std::string_view input) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(input.data(), static_cast<std::streamsize>(input.size()));
+}
+
+/// The SAX file form on the file at `path`: through the Xerces-C path alone (block 0) or through
+/// the fast reader reading blocks of `block` bytes.
+inline Outcome viaSax(const std::string& path, std::size_t block) {
+    Outcome outcome;
+    SaxRecorder recorder;
+    try {
+        if (block == 0) {
+            kasxmln::detail::xercesSaxFile(path, recorder);
+        } else {
+            kasxmln::detail::loadSaxFile(path, recorder, block);
+        }
+        outcome.accepted = true;
+    } catch (const kasxmln::CXMLException& error) {
+        outcome.code = error.GetCode();
+        outcome.message = error.GetMessageText();
+    }
+    outcome.events = std::move(recorder.events);
+    return outcome;
+}
+
+/// Whether two outcomes of the SAX file form agree by the rule above.
+inline bool sameSax(const Outcome& xerces, const Outcome& fast) {
+    if (xerces.accepted != fast.accepted) {
+        return false;
+    }
+    if (xerces.accepted) {
+        return xerces.events == fast.events;
+    }
+    const auto ended = [](const std::string& events) {
+        return events.find("\n}@") != std::string::npos;
+    };
+    // One record of calls must be the other's first calls.
+    const std::string& longer =
+        xerces.events.size() > fast.events.size() ? xerces.events : fast.events;
+    const std::size_t both = std::min(xerces.events.size(), fast.events.size());
+    return xerces.code == fast.code && xerces.message == fast.message && !ended(xerces.events) &&
+           !ended(fast.events) && xerces.events.compare(0, both, fast.events, 0, both) == 0 &&
+           (both == longer.size() || longer[both] == '\n');
+}
+
 /// True when `message` ends in " at line L, column C".
 inline bool hasPlace(const std::string& message) {
     const std::size_t at = message.rfind(" at line ");
@@ -179,10 +284,11 @@ inline std::string describe(const Outcome& xerces, const Outcome& fast) {
         if (!outcome.fault.empty()) {
             text += "FAULT: " + outcome.fault + "\n";
         }
+        text += outcome.events;
         if (outcome.accepted) {
-            return text + outcome.events;
+            return text + "\n";
         }
-        return text + "refused, code " + std::to_string(outcome.code) + ": " + outcome.message +
+        return text + "\nrefused, code " + std::to_string(outcome.code) + ": " + outcome.message +
                "\n";
     };
     return one("Xerces path", xerces) + one("fast reader", fast);

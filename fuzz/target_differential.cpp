@@ -3,7 +3,9 @@
 // Property (fuzz/Differential.h): on every input both give the same events, or both refuse it
 // with an exception of the same code (the fast reader's message saying where), or the fast reader
 // alone refuses a NUL byte. The fast reader also reads the input in blocks of a size taken from
-// the input and must then give exactly what it gave for the whole.
+// the input and must then give exactly what it gave for the whole. The SAX file form on the fast
+// reader, reading the input in such blocks from a file, must call the handler exactly as its
+// Xerces-C path does (the stricter rule of Differential.h).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -27,6 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string what =
             "the fast reader reads blocks of " + std::to_string(block) + " bytes differently";
         fuzzing::fault(what.c_str(), differential::describe(fast, pieces));
+    }
+    const std::string& file = fuzzing::scratchFile("velxmln-fuzz-differential-");
+    differential::writeInput(file, input);
+    const differential::Outcome saxXerces = differential::viaSax(file, 0);
+    const differential::Outcome saxFast = differential::viaSax(file, block);
+    if (!differential::sameSax(saxXerces, saxFast)) {
+        fuzzing::fault("the SAX file form calls the handler differently on the fast reader",
+                       differential::describe(saxXerces, saxFast));
     }
     return 0;
 }

@@ -366,14 +366,18 @@ class VELXMLN_API CXMLManager {
                                bool keepWhitespace);
 
     /// Parses the file at `path` (a narrow path) into the callbacks of `handler`, streaming: the
-    /// memory used does not grow with the size of the file. Options, limits and errors as for the
-    /// buffer form; a file that cannot be opened or read throws CXMLException (kFileError). An
-    /// exception thrown by a callback passes out unchanged and ends the parse.
+    /// memory used does not grow with the size of the file, which is read once (a pipe works
+    /// too). Options, limits and errors as for the buffer form; a file that cannot be opened or
+    /// read throws CXMLException (kFileError). An exception thrown by a callback passes out
+    /// unchanged and ends the parse. A refused document never reaches EndDocument.
     ///
-    /// A document whose type declaration names an external subset or declares parameter
-    /// entities is read twice (the file is opened again after its declaration): only a second,
-    /// validating pass can tell a reference to an entity that the unread declarations would have
-    /// declared, which is refused rather than dropped. The handler sees the events once.
+    /// A document in an encoding other than UTF-8 or US-ASCII, or with an internal subset, whose
+    /// type declaration names an external subset or declares parameter entities is read twice
+    /// (the file is opened again after its declaration): only a second, validating pass can tell
+    /// a reference to an entity that the unread declarations would have declared, which is
+    /// refused rather than dropped. The handler sees the events once. From a pipe, which cannot be
+    /// read again, such a document throws CXMLException (kFileError). A regular file refused after
+    /// the first callbacks is read again, silently, to word the refusal as for any other document.
     void LoadDocument(const char* path, CXMLSaxHandler* handler, bool validate, bool useNamespaces,
                       const char* schemaLocation, bool loadExternalDtd, bool keepWhitespace);
 

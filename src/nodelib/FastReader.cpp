@@ -303,8 +303,11 @@ constexpr std::size_t kLinearAttributeCheck = 16;
 
 class FastReader::Engine {
   public:
-    Engine(NodeEvents& events, PositionEvents* positions)
-        : events_(events), positions_(positions), narrowIsUtf8_(VelXmlN::detail::narrowIsUtf8()) {
+    Engine(NodeEvents& events, PositionEvents* positions, SaxTextEvents* sax)
+        : events_(events),
+          positions_(positions),
+          sax_(sax),
+          narrowIsUtf8_(VelXmlN::detail::narrowIsUtf8()) {
         // Room for the usual tag and nesting from the start, so that a small document is not read
         // in a series of growing allocations.
         spans_.reserve(kUsualAttributes);
@@ -772,6 +775,7 @@ class FastReader::Engine {
                 throw HandOverSignal();
             }
             const char end = *q++;
+            const char* start = q;
             for (; q < close && *q != end; ++q) {
                 const auto u = static_cast<Byte>(*q);
                 if (u < 0x20 && *q != '\t' && *q != '\n' && *q != '\r') {
@@ -784,7 +788,7 @@ class FastReader::Engine {
             if (q >= close) {
                 throw HandOverSignal();
             }
-            ++q;
+            return std::string_view(start, static_cast<std::size_t>(q++ - start));
         };
         spaces();
         const char* name = q;
@@ -792,23 +796,28 @@ class FastReader::Engine {
         if (q == name) {
             throw HandOverSignal();
         }
+        const std::string_view nameText(name, static_cast<std::size_t>(q - name));
+        std::string_view publicId;
+        std::string_view systemId;
+        bool external = false;
         if (spaces() && q < close) {
+            external = true;
             if (close - q >= 6 && std::memcmp(q, "SYSTEM", 6) == 0) {
                 q += 6;
                 if (!spaces()) {
                     throw HandOverSignal();
                 }
-                literal(false);
+                systemId = literal(false);
             } else if (close - q >= 6 && std::memcmp(q, "PUBLIC", 6) == 0) {
                 q += 6;
                 if (!spaces()) {
                     throw HandOverSignal();
                 }
-                literal(true);
+                publicId = literal(true);
                 if (!spaces()) {
                     throw HandOverSignal();
                 }
-                literal(false);
+                systemId = literal(false);
             } else {
                 throw HandOverSignal();
             }
@@ -818,6 +827,10 @@ class FastReader::Engine {
             throw HandOverSignal();
         }
         doctypeSeen_ = true;
+        if (sax_ != nullptr) {
+            sax_->doctype(narrow(nameText, narrowName_), publicId, systemId, external,
+                          offsetOf(close + 1));
+        }
         return close + 1;
     }
 
@@ -1024,6 +1037,10 @@ class FastReader::Engine {
                 if (end_ - p >= 3 && p[1] == ']' && p[2] == '>') {
                     state_ = State::kContent;
                     markPiece(p + 3);
+                    if (sax_ != nullptr) {
+                        sax_->cdata(narrow(pending_, narrowText_), offsetOf(p + 3));
+                        clearPending();
+                    }
                     return p + 3;
                 }
                 pending_ += ']';
@@ -1065,6 +1082,9 @@ class FastReader::Engine {
                 if (!last_) {
                     needMore(p);
                 }
+                if (sax_ != nullptr) {
+                    flushRun(offsetOf(p));
+                }
                 fail("input ended before all started tags were ended; last tag started is '" +
                          std::string(topName()) + "'",
                      p);
@@ -1072,6 +1092,9 @@ class FastReader::Engine {
             if (*p != '<') {
                 p = parseText(p);
                 continue;
+            }
+            if (sax_ != nullptr) {
+                flushRun(offsetOf(p));
             }
             if (end_ - p < 2) {
                 if (!last_) {
@@ -1181,6 +1204,9 @@ class FastReader::Engine {
             }
             const char c = *p;
             if (c == '&') {
+                if (sax_ != nullptr) {
+                    flushRun(offsetOf(p + 1));
+                }
                 p = parseReference(p, pending_, false);
             } else if (c == '\r') {
                 if (p + 1 == end_ && !last_) {
@@ -1294,6 +1320,23 @@ class FastReader::Engine {
         }
         textView_ = std::string_view();
         textOpen_ = false;
+        pending_.clear();
+        if (pending_.capacity() > kKeptTextBuffer) {
+            pending_.shrink_to_fit();
+        }
+    }
+
+    // The SAX form: the run of character data waiting, as it is, white space included.
+    void flushRun(std::uint64_t at) {
+        const std::string_view text = textView_.data() != nullptr ? textView_ : pending_;
+        if (!text.empty()) {
+            sax_->characters(narrow(text, narrowText_), at);
+        }
+        clearPending();
+    }
+
+    void clearPending() {
+        textView_ = std::string_view();
         pending_.clear();
         if (pending_.capacity() > kKeptTextBuffer) {
             pending_.shrink_to_fit();
@@ -1717,6 +1760,7 @@ class FastReader::Engine {
 
     NodeEvents& events_;
     PositionEvents* positions_;
+    SaxTextEvents* sax_;
     const bool narrowIsUtf8_;
 
     // The input: the window being parsed and where it lies in the document.
@@ -1772,8 +1816,8 @@ class FastReader::Engine {
     std::vector<std::string> narrowAttributes_;
 };
 
-FastReader::FastReader(NodeEvents& events, PositionEvents* positions)
-    : engine_(std::make_unique<Engine>(events, positions)) {}
+FastReader::FastReader(NodeEvents& events, PositionEvents* positions, SaxTextEvents* sax)
+    : engine_(std::make_unique<Engine>(events, positions, sax)) {}
 
 FastReader::~FastReader() = default;
 

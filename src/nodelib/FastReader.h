@@ -42,6 +42,29 @@ class PositionEvents {
     virtual void endTag(ByteRange tag) = 0;
 };
 
+/// Receives what the SAX form of the loader reports beside the elements, in the pieces in which the
+/// Xerces-C path hands them to a CXMLSaxHandler. Offsets count from the first byte of the input
+/// (a byte order mark included). Texts are narrow and valid during the call only.
+class SaxTextEvents {
+  public:
+    virtual ~SaxTextEvents() = default;
+
+    /// The document type declaration, before the root starts: its name, and its public and system
+    /// literals when it has an external identifier (`external`); `end` is the offset after ">".
+    virtual void doctype(std::string_view name, std::string_view publicId,
+                         std::string_view systemId, bool external, std::uint64_t end) = 0;
+
+    /// A run of character data of an element, white space included, with references decoded and
+    /// line ends normalised. A run ends before each "<" (`at` is its offset) and after the "&"
+    /// that starts a reference (`at` is the offset after it); the reference's character begins
+    /// the next run.
+    virtual void characters(std::string_view text, std::uint64_t at) = 0;
+
+    /// The content of a CDATA section (line ends normalised, possibly empty); `end` is the offset
+    /// after its "]]>".
+    virtual void cdata(std::string_view text, std::uint64_t end) = 0;
+};
+
 /// The reader. One object reads one document: either at once from memory (read) or in blocks
 /// (room and commit, or feed), resuming across block ends at any byte. Names and texts reach the
 /// receiver in the narrow code page; errors are CXMLException with "what at line L, column C".
@@ -54,8 +77,11 @@ class FastReader {
         kHandOver,  // the document is not one this reader takes: see kept()
     };
 
-    /// A reader delivering to `events` (and, when not null, the byte ranges to `positions`).
-    explicit FastReader(NodeEvents& events, PositionEvents* positions = nullptr);
+    /// A reader delivering to `events` (and, when not null, the byte ranges to `positions`). With
+    /// `sax` the character data goes to it, in the SAX form's pieces, instead of to
+    /// NodeEvents::text, and the document type declaration is reported too.
+    explicit FastReader(NodeEvents& events, PositionEvents* positions = nullptr,
+                        SaxTextEvents* sax = nullptr);
     ~FastReader();
     FastReader(const FastReader&) = delete;
     FastReader& operator=(const FastReader&) = delete;

@@ -2,6 +2,7 @@
 // event path of the reader (NodeEvents.h).
 #include <VelXmlN/kasxmln.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -26,6 +27,7 @@
 #include "nodelib/ParserInput.h"
 #include "nodelib/XercesInit.h"
 #include "platform/CodePageConvert.h"
+#include "platform/ErrorText.h"
 
 namespace kasxmln {
 namespace detail {
@@ -438,10 +440,13 @@ class CXMLSaxHandler::Context final : public detail::Guard {
 
     void attach(const xercesc::SAX2XMLReader* reader) noexcept { reader_ = reader; }
 
+    /// The offset that GetSourceOffset gives while no parser is attached (the fast reader's).
+    void setOffset(unsigned long long offset) noexcept { offset_ = offset; }
+
     unsigned long long offset() const noexcept {
         try {
             return reader_ != nullptr ? static_cast<unsigned long long>(reader_->getSrcOffset())
-                                      : 0;
+                                      : offset_;
         } catch (...) {
             return 0;  // asked outside a callback
         }
@@ -452,16 +457,31 @@ class CXMLSaxHandler::Context final : public detail::Guard {
         text_.reset();
         documentWaits_ = false;
         dtdWaits_ = false;
+        documentEnded_ = false;
     }
 
     // The start of the document and of its type declaration reach the handler only once the
     // declaration is complete: a pass that starts again would otherwise report them twice.
-    void startDocument() override { documentWaits_ = true; }
+    void startDocument() override {
+        Guard::startDocument();
+        documentWaits_ = true;
+    }
 
+    // The end of the document waits for the check of its bytes after the parse (parseEnded): a
+    // document refused there must not look complete to the handler.
     void endDocument() override {
         release();
         flushHeld();
-        handler_.EndDocument();
+        documentEnded_ = true;
+        offset_ = offset();
+    }
+
+    void parseEnded() override {
+        if (documentEnded_) {
+            documentEnded_ = false;
+            reader_ = nullptr;
+            handler_.EndDocument();
+        }
     }
 
     void startElement(const XMLCh* const, const XMLCh* const, const XMLCh* const qname,
@@ -559,6 +579,8 @@ class CXMLSaxHandler::Context final : public detail::Guard {
     std::vector<CXMLAttribut*> pointers_;
     bool documentWaits_ = false;
     bool dtdWaits_ = false;
+    bool documentEnded_ = false;
+    unsigned long long offset_ = 0;
     std::string dtdName_;
     std::string dtdPublicId_;
     std::string dtdSystemId_;
@@ -569,6 +591,144 @@ namespace detail {
 using SaxContext = CXMLSaxHandler::Context;
 
 namespace {
+
+// The fast reader's events handed to a CXMLSaxHandler exactly as the Xerces-C path hands them:
+// the same calls in the same order with the same arguments, and the same source offset during
+// each (which, like the parser's, does not count a byte order mark). Nothing reaches the handler
+// before the root element starts, so that a hand-over finds it untouched.
+class SaxDelivery final : public NodeEvents, public PositionEvents, public SaxTextEvents {
+  public:
+    SaxDelivery(CXMLSaxHandler& handler, SaxContext& context)
+        : handler_(handler), context_(context) {}
+
+    SaxDelivery(const SaxDelivery&) = delete;
+    SaxDelivery& operator=(const SaxDelivery&) = delete;
+
+    /// Looks at the document's bytes as they are read, for a byte order mark.
+    void look(const char* bytes, std::size_t size) {
+        for (std::size_t i = 0; i < size && head_ < 3; ++i, ++head_) {
+            static const char kMark[] = "\xEF\xBB\xBF";
+            markSeen_ = (head_ == 0 || markSeen_) && bytes[i] == kMark[head_];
+        }
+        total_ += size;
+    }
+
+    /// Whether the last exception came out of the handler (rather than the reader).
+    bool inHandler() const noexcept { return inHandler_; }
+
+    /// The whole document has been read.
+    void endDocument() {
+        enter(total_);
+        handler_.EndDocument();
+        inHandler_ = false;
+    }
+
+    void restart() override {}
+
+    void startTag(ByteRange tag, const ByteRange*, std::size_t) override { at_ = tag.end; }
+    void text(ByteRange) override {}
+    void endTag(ByteRange tag) override { at_ = tag.end; }
+
+    void doctype(std::string_view name, std::string_view publicId, std::string_view systemId,
+                 bool external, std::uint64_t end) override {
+        // The parser reports only a declaration with an external identifier, and ends it (with
+        // the start of the document) only once it has read a named external subset.
+        dtd_ = external;
+        dtdName_.assign(name.data(), name.size());
+        dtdPublicId_.assign(publicId.data(), publicId.size());
+        dtdSystemId_.assign(systemId.data(), systemId.size());
+        dtdEnd_ = systemId.empty() ? 0 : end;
+    }
+
+    void startElement(std::string_view name, const NarrowAttribute* attributes,
+                      std::size_t count) override {
+        if (names_.empty() && !started_) {
+            started_ = true;
+            enter(dtdEnd_ != 0 ? dtdEnd_ : at_);
+            handler_.StartDocument();
+            if (dtd_) {
+                handler_.StartDTD(dtdName_.c_str(), dtdPublicId_.c_str(), dtdSystemId_.c_str());
+            }
+            inHandler_ = false;
+        }
+        nameStarts_.push_back(names_.size());
+        names_.append(name.data(), name.size());
+        names_ += '\0';
+        const char* tagName = names_.c_str() + nameStarts_.back();
+        if (attributes_.size() < count) {
+            attributes_.resize(count, CXMLAttribut(std::string(), std::string()));
+        }
+        pointers_.resize(count + 1);
+        for (std::size_t i = 0; i < count; ++i) {
+            CXMLAttribut& attribute = attributes_[i];
+            // The attribute objects stay from one element to the next; a name that repeats keeps
+            // its string, and a value takes the room of the last one.
+            if (std::string_view(attribute.GetName()) != attributes[i].name) {
+                attribute = CXMLAttribut(std::string(attributes[i].name), std::string());
+            }
+            scratch_.assign(attributes[i].value.data(), attributes[i].value.size());
+            attribute.SetValue(scratch_.c_str());
+            pointers_[i] = &attribute;
+        }
+        pointers_[count] = nullptr;
+        enter(at_);
+        handler_.StartElement("", tagName, tagName, pointers_.data());
+        inHandler_ = false;
+    }
+
+    void text(std::string_view, bool) override {}
+
+    void endElement() override {
+        const char* tagName = names_.c_str() + nameStarts_.back();
+        enter(at_);
+        handler_.EndElement("", tagName, tagName);
+        inHandler_ = false;
+        names_.resize(nameStarts_.back());
+        nameStarts_.pop_back();
+    }
+
+    void characters(std::string_view text, std::uint64_t at) override {
+        enter(at);
+        handler_.Characters(text.data(), static_cast<unsigned>(text.size()));
+        inHandler_ = false;
+    }
+
+    void cdata(std::string_view text, std::uint64_t end) override {
+        enter(end);
+        handler_.StartCDATA();
+        if (!text.empty()) {
+            handler_.Characters(text.data(), static_cast<unsigned>(text.size()));
+        }
+        handler_.EndCDATA();
+        inHandler_ = false;
+    }
+
+  private:
+    // A call of the handler follows, during which the source offset is `at`.
+    void enter(std::uint64_t at) {
+        inHandler_ = true;
+        context_.setOffset(markSeen_ && head_ == 3 ? at - 3 : at);
+    }
+
+    CXMLSaxHandler& handler_;
+    SaxContext& context_;
+    std::uint64_t total_ = 0;  // bytes read
+    std::size_t head_ = 0;     // first bytes looked at, up to 3
+    bool markSeen_ = false;
+    bool inHandler_ = false;
+    bool started_ = false;
+    std::uint64_t at_ = 0;  // the end of the last tag
+    bool dtd_ = false;
+    std::uint64_t dtdEnd_ = 0;
+    std::string dtdName_;
+    std::string dtdPublicId_;
+    std::string dtdSystemId_;
+    std::string names_;  // the names of the open elements, each zero-terminated
+    std::vector<std::size_t> nameStarts_;
+    std::vector<CXMLAttribut> attributes_;
+    std::vector<CXMLAttribut*> pointers_;
+    std::string scratch_;
+};
 
 struct DocumentReleaser {
     void operator()(CXMLDocument* document) const noexcept { document->Release(); }
@@ -607,6 +767,7 @@ void parsePass(const SourceMaker& makeSource, bool validating, Guard& guard, Sax
         stream->watchBytes(&watch);
     }
     guard.beginPass(validating, taken);
+    guard.watchDeclaration(&watch);
     ReaderSettings settings;
     settings.validating = validating;
     settings.declarations = true;
@@ -628,10 +789,13 @@ void parsePass(const SourceMaker& makeSource, bool validating, Guard& guard, Sax
     try {
         reader->parse(*source);
         unsigned line = 0;
-        const std::string passed = watch.problem(line);
+        unsigned column = 0;
+        const std::string passed = watch.problem(line, column);
         if (!passed.empty()) {
-            throw CXMLException(CXMLException::kParseError, line, passed);
+            throw CXMLException(CXMLException::kParseError, line,
+                                passed + guard.where(line, column));
         }
+        guard.parseEnded();
     } catch (const xercesc::SAXParseException& problem) {
         guard.fail(problem);
     } catch (const xercesc::XMLException& problem) {
@@ -804,23 +968,23 @@ void loadEvents(std::streambuf& input, NodeEvents& events) {
 
 }  // namespace detail
 
-void CXMLManager::LoadDocument(const char* path, CXMLSaxHandler* handler, bool validate,
-                               bool useNamespaces, const char* schemaLocation, bool loadExternalDtd,
-                               bool keepWhitespace) {
-    detail::checkOptions(validate, useNamespaces, schemaLocation, loadExternalDtd, keepWhitespace);
-    if (path == nullptr || handler == nullptr) {
-        throw CXMLException(CXMLException::kUsageError, 0,
-                            "LoadDocument was given a null file path or handler");
-    }
-    const std::string fileName(path);
+namespace detail {
+
+namespace {
+
+// The Xerces-C path of the SAX file form. The first pass reads `kept` and then the rest of
+// `file`; a pass that starts again and the search for invalid UTF-8 open the file anew, which
+// only a regular file allows: the bytes of a pipe are gone once read.
+void xercesFile(const std::string& fileName, SaxContext& context, InputFile file,
+                std::string_view kept) {
+    const bool regular = file.isRegular();
     const std::u16string systemId = VelXmlN::detail::toUtf16(fileName);
-    detail::SaxContext context(*handler, fileName);
-    context.setRescan([&fileName](detail::Utf8Locator& locator) {
-        detail::InputFile again;
-        if (again.open(fileName) != 0) {
+    context.setRescan([&fileName, regular](Utf8Locator& locator) {
+        InputFile again;
+        if (!regular || again.open(fileName) != 0) {
             return false;
         }
-        std::vector<char> block(detail::kRescanBlock);
+        std::vector<char> block(kRescanBlock);
         std::size_t got = 0;
         int error = 0;
         while ((got = again.read(block.data(), block.size(), error)) > 0) {
@@ -830,14 +994,89 @@ void CXMLManager::LoadDocument(const char* path, CXMLSaxHandler* handler, bool v
         }
         return error == 0 && locator.finish();
     });
-    detail::parse(
-        [&fileName, &systemId](std::uint64_t& taken) -> std::unique_ptr<xercesc::InputSource> {
-            return std::make_unique<detail::StreamSource>(
-                std::make_unique<detail::FileStream>(detail::openFile(fileName), fileName, taken,
-                                                     detail::FileErrors::Library),
+    bool first = true;
+    parse(
+        [&](std::uint64_t& taken) -> std::unique_ptr<xercesc::InputSource> {
+            if (first) {
+                first = false;
+                return std::make_unique<StreamSource>(
+                    std::make_unique<KeptThenFileStream>(kept, file, fileName, taken), systemId);
+            }
+            if (!regular) {
+                throw CXMLException(CXMLException::kFileError, ESPIPE,
+                                    "cannot read file '" + fileName +
+                                        "' a second time, as its document type declaration "
+                                        "needs: " +
+                                        VelXmlN::platform::errorText(ESPIPE));
+            }
+            return std::make_unique<StreamSource>(
+                std::make_unique<FileStream>(openFile(fileName), fileName, taken,
+                                             FileErrors::Library),
                 systemId);
         },
         context, &context);
+}
+
+// A document that the fast reader refused after the handler had its first events: the refusal
+// the Xerces-C path gives, word for word, which a second, silent parse of the file finds. A pipe
+// cannot be read again; there the fast reader's own message stands.
+[[noreturn]] void refuseAsXerces(const std::string& fileName, bool regular,
+                                 const CXMLException& refusal) {
+    if (regular) {
+        CXMLSaxHandler silent;
+        SaxContext again(silent, fileName);
+        xercesFile(fileName, again, openFile(fileName), std::string_view());
+    }
+    throw CXMLException(refusal.GetCode(), refusal.GetDetail(),
+                        std::string(refusal.GetMessageText()) + " of file '" + fileName + "'");
+}
+
+}  // namespace
+
+void xercesSaxFile(const std::string& fileName, CXMLSaxHandler& handler) {
+    ensureXerces();
+    SaxContext context(handler, fileName);
+    xercesFile(fileName, context, openFile(fileName), std::string_view());
+}
+
+void loadSaxFile(const std::string& fileName, CXMLSaxHandler& handler, std::size_t block) {
+    ensureXerces();
+    InputFile file = openFile(fileName);
+    SaxContext context(handler, fileName);
+    SaxDelivery delivery(handler, context);
+    FastReader reader(delivery, &delivery, &delivery);
+    FastReader::Outcome state = FastReader::Outcome::kMore;
+    while (state == FastReader::Outcome::kMore) {
+        char* room = reader.room(block);
+        const std::size_t got = readFile(file, room, block, fileName);
+        delivery.look(room, got);
+        try {
+            state = reader.commit(got, got == 0);
+        } catch (const CXMLException& refusal) {
+            if (delivery.inHandler()) {
+                throw;
+            }
+            refuseAsXerces(fileName, file.isRegular(), refusal);
+        }
+    }
+    if (state == FastReader::Outcome::kHandOver) {
+        xercesFile(fileName, context, std::move(file), reader.kept());
+        return;
+    }
+    delivery.endDocument();
+}
+
+}  // namespace detail
+
+void CXMLManager::LoadDocument(const char* path, CXMLSaxHandler* handler, bool validate,
+                               bool useNamespaces, const char* schemaLocation, bool loadExternalDtd,
+                               bool keepWhitespace) {
+    detail::checkOptions(validate, useNamespaces, schemaLocation, loadExternalDtd, keepWhitespace);
+    if (path == nullptr || handler == nullptr) {
+        throw CXMLException(CXMLException::kUsageError, 0,
+                            "LoadDocument was given a null file path or handler");
+    }
+    detail::loadSaxFile(path, *handler, detail::kReadBlock);
 }
 
 CXMLDocument* CXMLManager::CreateDocument(const char* rootTagName, const char* encoding) {

@@ -7,9 +7,12 @@
 
 #include <cstddef>
 #include <streambuf>
+#include <string>
 #include <string_view>
 
 namespace kasxmln {
+
+class CXMLSaxHandler;
 namespace detail {
 
 /// One attribute of a starting element, in the narrow code page.
@@ -59,6 +62,14 @@ void loadEvents(std::streambuf& input, NodeEvents& events);
 /// reader is held to, and the path it hands over to.
 void xercesEvents(const char* buffer, std::size_t size, NodeEvents& events);
 void xercesEvents(std::streambuf& input, NodeEvents& events);
+
+/// The SAX file form of CXMLManager::LoadDocument: the fast reader, reading the file once in
+/// blocks of `block` bytes, with a hand-over to the Xerces-C path for what it does not take.
+void loadSaxFile(const std::string& fileName, CXMLSaxHandler& handler, std::size_t block);
+
+/// The SAX file form through the Xerces-C path alone: the reference that the fast reader's SAX
+/// events are held to.
+void xercesSaxFile(const std::string& fileName, CXMLSaxHandler& handler);
 
 }  // namespace detail
 }  // namespace kasxmln

@@ -229,6 +229,15 @@ void Guard::beginPass(bool validating, const std::uint64_t& taken) {
     parameterEntities_ = false;
 }
 
+void Guard::startDocument() {
+    unsigned line = 0;
+    unsigned column = 0;
+    const std::string problem = watch_ != nullptr ? watch_->declarationProblem(line, column) : "";
+    if (!problem.empty()) {
+        throw CXMLException(CXMLException::kParseError, line, problem + where(line, column));
+    }
+}
+
 void Guard::error(const xercesc::SAXParseException& problem) {
     // Without validation a recoverable error is refused: reading on would drop part of the
     // document. The validating pass reports only what matters, undeclared entities.

@@ -206,6 +206,15 @@ class Guard : public LimitedHandler {
 
     bool validating() const noexcept { return validating_; }
 
+    /// Called when a pass has read the whole document and nothing in its bytes is refused.
+    virtual void parseEnded() {}
+
+    /// Lets the start of the document refuse what `watch` finds in the XML declaration, before
+    /// anything else is delivered (the parser has read the first bytes by then).
+    void watchDeclaration(const ByteWatch* watch) noexcept { watch_ = watch; }
+
+    void startDocument() override;
+
     /// Lets fail() read the input again from its start to find an invalid UTF-8 sequence.
     void setRescan(std::function<bool(Utf8Locator&)> rescan) { rescan_ = std::move(rescan); }
 
@@ -239,6 +248,7 @@ class Guard : public LimitedHandler {
     void restartIfNeeded() const;
 
     std::function<bool(Utf8Locator&)> rescan_;
+    const ByteWatch* watch_ = nullptr;
     bool validating_ = false;
     bool externalSubset_ = false;
     bool parameterEntities_ = false;

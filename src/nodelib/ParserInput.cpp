@@ -147,20 +147,97 @@ void ByteWatch::scan(const unsigned char* bytes, std::size_t count) {
     }
 }
 
-std::string ByteWatch::problem(unsigned& line) const {
-    const auto place = [&line](std::uint64_t atLine, std::uint64_t column) {
-        line = static_cast<unsigned>(atLine);
-        return " at line " + std::to_string(atLine) + ", column " + std::to_string(column);
-    };
+std::string ByteWatch::problem(unsigned& line, unsigned& column) const {
+    const std::string declaration = declarationProblem(line, column);
+    if (!declaration.empty()) {
+        return declaration;
+    }
     if (found_) {
-        return "invalid character 0x0" + place(nulLine_, nulColumn_);
+        line = static_cast<unsigned>(nulLine_);
+        column = static_cast<unsigned>(nulColumn_);
+        return "invalid character 0x0";
     }
     if (utf8_ && tailCount_ > 0 && tailCount_ < sequenceLength(tail_[0])) {
         Utf8Locator locator;
         if (!locator.feed(reinterpret_cast<const char*>(tail_), tailCount_)) {
             locator.finish();
         }
-        return locator.describe() + place(tailLine_, tailColumn_);
+        line = static_cast<unsigned>(tailLine_);
+        column = static_cast<unsigned>(tailColumn_);
+        return locator.describe();
+    }
+    return std::string();
+}
+
+std::string ByteWatch::declarationProblem(unsigned& line, unsigned& column) const {
+    if (!started_ || wide_) {
+        return std::string();
+    }
+    std::string_view head(head_);
+    const bool utf8Mark = head.substr(0, 3) == "\xEF\xBB\xBF";
+    if (utf8Mark) {
+        head.remove_prefix(3);
+    }
+    if (head.size() < 6 || head.substr(0, 5) != "<?xml" ||
+        std::string_view(" \t\r\n").find(head[5]) == std::string_view::npos) {
+        return std::string();
+    }
+    const std::size_t end = head.find("?>");
+    if (end == std::string_view::npos) {
+        return std::string();
+    }
+    // The declaration's value of `name` and the column after its closing quote; a malformed
+    // declaration is left to the parser, which reports it in its own words.
+    const std::string_view declaration = head.substr(0, end);
+    const auto value = [declaration, &line, &column](std::string_view name, std::string& text) {
+        std::size_t at = declaration.find(name);
+        if (at == std::string_view::npos) {
+            return false;
+        }
+        at = declaration.find_first_not_of(" \t\r\n", at + name.size());
+        if (at == std::string_view::npos || declaration[at] != '=') {
+            return false;
+        }
+        at = declaration.find_first_not_of(" \t\r\n", at + 1);
+        if (at == std::string_view::npos || (declaration[at] != '"' && declaration[at] != '\'')) {
+            return false;
+        }
+        const std::size_t close = declaration.find(declaration[at], at + 1);
+        if (close == std::string_view::npos) {
+            return false;
+        }
+        text.assign(declaration.substr(at + 1, close - at - 1));
+        // The declaration is on the first line, after the byte order mark.
+        line = 1;
+        column = 1;
+        for (std::size_t i = 0; i <= close; ++i) {
+            column += (static_cast<unsigned char>(declaration[i]) & 0xC0) != 0x80 ? 1 : 0;
+        }
+        return true;
+    };
+    std::string text;
+    if (value("version", text)) {
+        const bool digits = text.size() > 2 && text.compare(0, 2, "1.") == 0 &&
+                            text.find_first_not_of("0123456789", 2) == std::string::npos;
+        if (!digits) {
+            return "unsupported XML version '" + text + "'";
+        }
+    }
+    if (value("encoding", text)) {
+        std::string name;
+        for (const char c : text) {
+            name += lower(c);
+        }
+        if (utf8Mark && name != "utf-8" && name != "utf8" && name != "us-ascii" &&
+            name != "ascii") {
+            return "encoding '" + text + "' contradicts the byte order mark of UTF-8";
+        }
+        for (const char* wide : {"utf-16", "utf16", "utf-32", "utf32", "ucs-2", "ucs2", "ucs-4",
+                                 "ucs4", "iso-10646-ucs-2", "iso-10646-ucs-4"}) {
+            if (name.compare(0, std::strlen(wide), wide) == 0) {
+                return "encoding '" + text + "' does not fit a document of single-byte characters";
+            }
+        }
     }
     return std::string();
 }
@@ -194,6 +271,26 @@ std::size_t StreambufStream::read(XMLByte* toFill, std::size_t maxToRead) {
         got += static_cast<std::size_t>(piece);
     }
     return got;
+}
+
+std::size_t readFile(InputFile& file, void* buffer, std::size_t size, const std::string& path) {
+    int error = 0;
+    const std::size_t got = file.read(buffer, size, error);
+    if (error != 0) {
+        throwFileError("read", path, error);
+    }
+    return got;
+}
+
+std::size_t KeptThenFileStream::read(XMLByte* toFill, std::size_t maxToRead) {
+    // Each read is filled as far as the file allows, as the parser tells the encoding by the
+    // first bytes it gets: a few kept bytes alone would not do.
+    const std::size_t n = std::min(kept_.size(), maxToRead);
+    if (n > 0) {
+        std::memcpy(toFill, kept_.data(), n);
+        kept_.remove_prefix(n);
+    }
+    return n + (n < maxToRead ? readFile(file_, toFill + n, maxToRead - n, path_) : 0);
 }
 
 std::size_t FileStream::read(XMLByte* toFill, std::size_t maxToRead) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <streambuf>
 #include <string>
+#include <string_view>
 
 #include <xercesc/framework/MemoryManager.hpp>
 #include <xercesc/sax/InputSource.hpp>
@@ -24,6 +25,10 @@ using VelXmlN::platform::InputFile;
 /// the system's reason when that fails.
 InputFile openFile(const std::string& path);
 
+/// Reads up to `size` bytes of `file` into `buffer`: how many were read, 0 at its end; throws
+/// CXMLException (kFileError) naming the file at `path` and the system's reason when that fails.
+std::size_t readFile(InputFile& file, void* buffer, std::size_t size, const std::string& path);
+
 /// Watches the bytes of a document for what the parser lets pass where the node library refuses
 /// it: a NUL byte, which the parser takes as the end of the text (after the root it would then
 /// accept the document), and in a UTF-8 document a lead byte without room for its sequence
@@ -34,9 +39,15 @@ class ByteWatch {
     /// Looks at the next bytes of the document.
     void scan(const unsigned char* bytes, std::size_t count);
 
-    /// After the last bytes: what the parser let pass, as "what at line L, column C" with its line
-    /// in `line`; empty when nothing.
-    std::string problem(unsigned& line) const;
+    /// After the last bytes: what the parser let pass, as "what" with its place in `line` and
+    /// `column`; empty when nothing.
+    std::string problem(unsigned& line, unsigned& column) const;
+
+    /// What the parser lets pass in the XML declaration, once the first bytes have been seen: a
+    /// version number other than "1." and digits, an encoding that contradicts a UTF-8 byte order
+    /// mark, or one of two or four bytes per character for a document of single bytes. As "what"
+    /// with its place in `line` and `column`; empty when nothing (or not yet known).
+    std::string declarationProblem(unsigned& line, unsigned& column) const;
 
   private:
     void start(const unsigned char* bytes, std::size_t count);
@@ -138,6 +149,23 @@ class FileStream final : public CountingStream {
     InputFile file_;
     std::string path_;
     FileErrors errors_;
+};
+
+/// Bytes in memory (not owned), then the rest of an open file (not owned), with
+/// FileErrors::Library.
+class KeptThenFileStream final : public CountingStream {
+  public:
+    KeptThenFileStream(std::string_view kept, InputFile& file, std::string path,
+                       std::uint64_t& taken)
+        : CountingStream(taken), kept_(kept), file_(file), path_(std::move(path)) {}
+
+  protected:
+    std::size_t read(XMLByte* toFill, std::size_t maxToRead) override;
+
+  private:
+    std::string_view kept_;
+    InputFile& file_;
+    std::string path_;
 };
 
 /// The file at a narrow path, opened when the parser asks for it, with FileErrors::Parser. The

@@ -28,6 +28,10 @@ class InputFile {
 
     bool isOpen() const noexcept { return file_ != nullptr; }
 
+    /// Whether the open file is a regular file, which can be opened and read again (not a pipe,
+    /// FIFO or device, whose bytes are gone once read). False when no file is open.
+    bool isRegular() const noexcept;
+
     /// Reads up to `size` bytes into `buffer` and returns how many were read, 0 at the end. On a
     /// read error returns 0 and sets `error` to the system's error number (else it is set to 0).
     std::size_t read(void* buffer, std::size_t size, int& error) noexcept;

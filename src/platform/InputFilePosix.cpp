@@ -3,6 +3,8 @@
 
 #include <cerrno>
 
+#include <sys/stat.h>
+
 #include "platform/InputFile.h"
 
 namespace VelXmlN {
@@ -13,6 +15,11 @@ std::FILE* InputFile::openBinary(const std::string& path, int& error) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     error = file == nullptr ? errno : 0;
     return file;
+}
+
+bool InputFile::isRegular() const noexcept {
+    struct stat status {};
+    return file_ != nullptr && fstat(fileno(file_), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 }  // namespace platform

@@ -3,7 +3,11 @@
 #ifdef _WIN32
 
 #include <cerrno>
+#include <cstdint>
 #include <string>
+
+#include <io.h>
+#include <windows.h>
 
 #include "platform/CodePageConvert.h"
 #include "platform/InputFile.h"
@@ -16,6 +20,14 @@ std::FILE* InputFile::openBinary(const std::string& path, int& error) {
     std::FILE* file = nullptr;
     error = _wfopen_s(&file, reinterpret_cast<const wchar_t*>(wide.c_str()), L"rb");
     return error == 0 ? file : nullptr;
+}
+
+bool InputFile::isRegular() const noexcept {
+    if (file_ == nullptr) {
+        return false;
+    }
+    const std::intptr_t handle = _get_osfhandle(_fileno(file_));
+    return handle != -1 && GetFileType(reinterpret_cast<HANDLE>(handle)) == FILE_TYPE_DISK;
 }
 
 }  // namespace platform

@@ -1,7 +1,8 @@
 // The fast reader against the Xerces-C event path, by the rule of fuzz/Differential.h, over every
 // document at hand (the W3C suite when it is there, tests/data, the fuzz seeds and regressions)
 // and over generated documents and mutations of them; and the fast reader against itself, read in
-// blocks of every size.
+// blocks of every size. The SAX file form on the fast reader against its Xerces-C path, call for
+// call, over the same documents.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "Differential.h"
+#include "support/ScratchFolder.h"
 
 namespace {
 
@@ -300,6 +302,40 @@ TEST(FastReader, BlocksOfAnySizeReadAsOnePiece) {
         }
     }
     EXPECT_GT(checked, 1000);
+}
+
+// The SAX file form, whole and in small blocks, gives the handler exactly the calls, offsets and
+// refusals of the Xerces-C path.
+TEST(FastReader, SaxFileFormCallsTheHandlerAsTheXercesPathDoes) {
+    std::vector<Input> inputs = documentsAtHand();
+    Generator generator(5);
+    for (int i = 0; i < 1000; ++i) {
+        const std::string document = generator.document();
+        inputs.push_back({"generated #" + std::to_string(i), document});
+        inputs.push_back({"mutated #" + std::to_string(i), generator.mutate(document)});
+    }
+    testsupport::ScratchFolder folder;
+    const std::string path = folder.file("doc.xml");
+    int accepted = 0;
+    int refused = 0;
+    int differences = 0;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        differential::writeInput(path, inputs[i].bytes);
+        const differential::Outcome xerces = differential::viaSax(path, 0);
+        // Every block size meets every construct cut somewhere in a long enough run.
+        for (const std::size_t block : {std::size_t{1} << 16, 1 + i % 11}) {
+            const differential::Outcome fast = differential::viaSax(path, block);
+            if (!differential::sameSax(xerces, fast) && ++differences <= 10) {
+                ADD_FAILURE() << inputs[i].name << ", blocks of " << block << "\n"
+                              << inputs[i].bytes.substr(0, 400) << "\n"
+                              << differential::describe(xerces, fast);
+            }
+        }
+        (xerces.accepted ? accepted : refused) += 1;
+    }
+    std::printf("SAX file form: %d documents read, %d refused\n", accepted, refused);
+    EXPECT_GT(accepted, 1500);
+    EXPECT_GT(refused, 1500);
 }
 
 // Positions, when asked for, change nothing else and point at the bytes they name.

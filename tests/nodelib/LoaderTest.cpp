@@ -10,7 +10,12 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "support/TestSupport.h"
 
@@ -109,6 +114,14 @@ TEST(Loader, MalformedTextAndInvalidUtf8FailWithWhatAndWhere) {
     EXPECT_EQ(failure("<!DOCTYPE a SYSTEM '/a.dtd'><a>x&fromDtd;</a>"),
               "entity 'fromDtd' not found at line 1, column 42")
         << "declarations in the unread DTD are not there";
+    EXPECT_EQ(failure("<?xml version='1.0 '?><a/>"),
+              "unsupported XML version '1.0 ' at line 1, column 21");
+    EXPECT_EQ(
+        failure("\xEF\xBB\xBF<?xml version='1.0' encoding='iso-8859-1'?><a/>"),
+        "encoding 'iso-8859-1' contradicts the byte order mark of UTF-8 at line 1, column 42");
+    EXPECT_EQ(failure("<?xml version='1.0' encoding='UTF-16'?>\n<a/>"),
+              "encoding 'UTF-16' does not fit a document of single-byte characters at line 1, "
+              "column 38");
     // Invalid UTF-8, also far into a text that the reader takes in several blocks.
     std::string longer = "<a>\n";
     for (int i = 0; i < 3000; ++i) {
@@ -217,7 +230,42 @@ TEST(LoaderSax, FailuresNameTheFile) {
     writeFile(badBytes, "<r>\n\n  \xC3\xA4\xC3(</r>");
     EXPECT_XML_THROW(sax(badBytes, recorder), CXMLException::kParseError, 3,
                      "invalid UTF-8 (bytes C3 28) at line 3, column 4 of file '" + badBytes + "'");
+    const std::string nul = folder.file("nul.xml");
+    writeFile(nul, std::string("<r>x</r>\n\0", 10));
+    Recorder ended;
+    EXPECT_XML_THROW(sax(nul, ended), CXMLException::kParseError, 2,
+                     "invalid character 0x0 at line 2, column 1 of file '" + nul + "'");
+    EXPECT_EQ(ended.events, "{<r>x</r>") << "a refused document is never ended";
 }
+
+#ifndef _WIN32
+// A pipe is read once, by whichever reader takes its document; one that the fast reader refuses
+// keeps the fast reader's words, as the file cannot be read again to find the other path's.
+TEST(LoaderSax, PipesAreReadOnce) {
+    ScratchFolder folder;
+    const std::string pipe = folder.file("pipe");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const auto through = [&pipe](const std::string& text, Recorder& recorder) {
+        std::thread writer([&pipe, &text] { writeFile(pipe, text); });
+        try {
+            sax(pipe, recorder);
+        } catch (...) {
+            writer.join();
+            throw;
+        }
+        writer.join();
+        return recorder.events;
+    };
+    Recorder fast;
+    EXPECT_EQ(through("<r a='1'>x<![CDATA[y]]></r>", fast), "{<r a=1>x[[y]]</r>}");
+    Recorder handedOver;
+    EXPECT_EQ(through("<?xml version='1.0' encoding='ISO-8859-1'?><r>\xE4</r>", handedOver),
+              "{<r>\xC3\xA4</r>}");
+    Recorder refused;
+    EXPECT_XML_THROW(through("<r>\n<a></b></r>", refused), CXMLException::kParseError, 2,
+                     "expected end of tag 'a' at line 2, column 6 of file '" + pipe + "'");
+}
+#endif
 
 TEST(LoaderSax, ExceptionsOfTheHandlerPassThrough) {
     ScratchFolder folder;
