@@ -1137,9 +1137,10 @@ class FastReader::Engine {
     // Character data up to the next "<"; references decoded, line ends normalised.
     const char* parseText(const char* p) {
         markText(p);
-        if (pending_.empty()) {
+        if (pending_.empty() && sax_ == nullptr) {
             // White space alone up to a tag, as between the elements of an indented document, is
-            // never delivered (it is not joined to any other text): it is passed over.
+            // never delivered to a tree (it is not joined to any other text): it is passed over.
+            // A SAX handler gets it.
             const char* q = p;
             while (q < end_ && isSpace(*q)) {
                 ++q;
