@@ -7,6 +7,7 @@
 #include "platform/UniqueSuffix.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -31,6 +32,24 @@ namespace {
 static_assert(std::atomic<int>::is_always_lock_free, "the pending files are read by signals");
 
 PendingFiles<char> pendingFiles;
+
+// Holds off the signals this thread could be interrupted by while it creates a temporary file and
+// notes its name, so that a handler calling discardUnfinishedWrites() never finds a file made but
+// not yet noted (it would stay behind).
+class HeldSignals {
+  public:
+    HeldSignals() noexcept {
+        sigset_t all;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &old_);
+    }
+    ~HeldSignals() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+    HeldSignals(const HeldSignals&) = delete;
+    HeldSignals& operator=(const HeldSignals&) = delete;
+
+  private:
+    sigset_t old_;
+};
 
 bool fail(FileError& error, int code, const std::string& what) {
     error.code = code;
@@ -272,6 +291,7 @@ bool OutputFile::open(const std::string& target, bool append, FileError& error) 
     int code = EEXIST;
     for (int attempt = 0; attempt < 100 && code == EEXIST; ++attempt) {
         std::string name = stem + uniqueSuffix<char>(static_cast<std::uint64_t>(::getpid()));
+        const HeldSignals held;
         const int fd = openRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
         if (fd >= 0) {
             handle_ = fd;
