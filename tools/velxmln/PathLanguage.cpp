@@ -19,8 +19,14 @@ bool isNameBreaker(char c) {
     return c == '[' || c == ']' || c == '@' || c == '=' || c == '\'' || c == '"' || c == '/';
 }
 
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+/// ASCII characters that no XML name holds (bytes from 0x80 up are left to the document).
+bool isOutsideNames(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x80) {
+        return false;
+    }
+    return !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+             c == '-' || c == '.' || c == '_' || c == ':');
 }
 
 bool isDigit(char c) {
@@ -75,6 +81,11 @@ class Parser {
         if (i_ < text_.size() && !at('/') && !at('[')) {
             fail("unexpected '" + std::string(1, text_[i_]) + "' in an element name", i_);
         }
+        for (std::size_t k = begin; k < i_; ++k) {
+            if (isOutsideNames(text_[k])) {
+                fail("unexpected '" + std::string(1, text_[k]) + "' in an element name", k);
+            }
+        }
         if (at('[') && i_ + 1 < text_.size() && text_[i_ + 1] == '@') {
             predicate(result);
         }
@@ -103,8 +114,8 @@ class Parser {
         i_ += 2;
         const std::size_t nameBegin = i_;
         while (i_ < text_.size() && !isNameBreaker(text_[i_])) {
-            if (isSpace(text_[i_])) {
-                fail("a space in an attribute name", i_);
+            if (isOutsideNames(text_[i_])) {
+                fail("unexpected '" + std::string(1, text_[i_]) + "' in an attribute name", i_);
             }
             ++i_;
         }
