@@ -6,6 +6,7 @@ Run by ctest with VELXMLN_TOOL (the built command), VELXMLN_VERSION and VELXMLN_
 import json
 import os
 import pty
+import re
 import shutil
 import signal
 import stat
@@ -471,6 +472,119 @@ class Progress(Workspace):
         text = seen.decode("utf-8")
         self.assertIn("velxmln: reading " + big + ": 100% (17 of 17 MiB)", text)
         self.assertIn("velxmln: read " + big + " (17 MiB), building the tree", text)
+
+
+class CommandPaths(Workspace):
+    """The command's path language: positions, empty values, quotes and slashes inside values."""
+
+    FONTS = ('<?xml version="1.0"?>\n<fontconfig>\n<dir>/usr/share/fonts</dir>\n'
+             '<dir prefix="xdg">fonts</dir>\n<dir prefix="">empty</dir>\n<dir prefix="xdg">more</dir>\n'
+             '</fontconfig>\n')
+    MIME = ('<mime-info><mime-type type="text/plain"><comment>Plain</comment></mime-type>'
+            '<mime-type type="it&apos;s"><comment>One</comment></mime-type>'
+            '<mime-type type="a&apos;&quot;b"><comment>Both</comment></mime-type></mime-info>')
+
+    def test_positions_and_empty_values_select_one_element(self):
+        fonts = self.write("fonts.conf", self.FONTS)
+        self.assertResult(run("select", fonts, "fontconfig/dir[@prefix='']"), 0, "/fontconfig/dir[3]\tempty\n")
+        self.assertResult(run("select", fonts, "fontconfig/dir[@prefix='xdg'][2]"), 0,
+                          "/fontconfig/dir[4]\tmore\n")
+        self.assertResult(run("select", fonts, "//dir[1]"), 0, "/fontconfig/dir[1]\t/usr/share/fonts\n")
+        self.assertResult(run("select", fonts, "fontconfig/dir[5]"), 0, "")
+        self.assertResult(run("select", fonts, "//dir", "--attr", "prefix"), 0,
+                          "/fontconfig/dir[1]\t/usr/share/fonts\n/fontconfig/dir[@prefix='xdg'][1]\tfonts\n"
+                          "/fontconfig/dir[@prefix='']\tempty\n/fontconfig/dir[@prefix='xdg'][2]\tmore\n")
+        self.assertResult(run("set", fonts, "fontconfig/dir[@prefix='']", "--text", "X"), 0)
+        self.assertResult(run("select", fonts, "fontconfig/dir", "--values"), 0,
+                          "/usr/share/fonts\nfonts\nX\nmore\n")
+        self.assertResult(run("select", fonts, "//dir", "--values", "--count"), 2, "",
+                          "velxmln: --count excludes --values (see velxmln --help)\n")
+
+    def test_slashes_and_quotes_inside_values(self):
+        mime = self.write("mime.xml", self.MIME)
+        self.assertResult(run("select", mime, "mime-info/mime-type[@type='text/plain']/comment"), 0,
+                          "/mime-info/mime-type[1]/comment\tPlain\n")
+        self.assertResult(run("select", mime, "//mime-type[@type=\"it's\"]/comment"), 0,
+                          "/mime-info/mime-type[2]/comment\tOne\n")
+        # A value with both kinds of quote cannot be written; its position stands in for it.
+        lines = ["/mime-info/mime-type[@type='text/plain']\t\n", "/mime-info/mime-type[@type=\"it's\"]\t\n",
+                 "/mime-info/mime-type[3]\t\n"]
+        self.assertResult(run("select", mime, "//mime-type", "--attr", "type"), 0, "".join(lines))
+        for line in lines:
+            self.assertResult(run("select", mime, line.split("\t")[0], "--attr", "type"), 0, line)
+
+
+def unescape_field(field):
+    """Undoes the escaping of a tab-separated field (backslash, tab, line feed, carriage return)."""
+    return re.sub(r"\\(.)", lambda m: {"t": "\t", "n": "\n", "r": "\r"}.get(m.group(1), m.group(1)), field)
+
+
+class PrintedPathsRoundTrip(Workspace):
+    """Every path that select prints, plain or with --attr, selects that element alone again (once
+    its field is unescaped, as a script reading the output would)."""
+
+    def files(self):
+        if EMULATOR:
+            return [PLANT]  # a few hundred runs under the emulator would take minutes
+        folders = [os.path.join(SOURCE, "examples", "data"), os.path.join(SOURCE, "tests", "data"),
+                   os.path.join(SOURCE, "tests", "tools", "data")]
+        return sorted(os.path.join(f, n) for f in folders for n in os.listdir(f) if n.endswith(".xml"))
+
+    def test_every_printed_path_selects_its_element_again(self):
+        import xml.dom.minidom
+        checked = 0
+        for path in self.files():
+            try:
+                document = xml.dom.minidom.parse(path)
+            except Exception:
+                continue  # what Python's reader refuses is left to the command's own tests
+            elements = document.getElementsByTagName("*")
+            for name in sorted({e.tagName for e in elements}):
+                attributes = {a for e in elements if e.tagName == name for a in e.attributes.keys()}
+                for attr in [None] + sorted(attributes):
+                    extra = ["--attr", attr] if attr else []
+                    status, out, err = run("select", path, "//" + name, *extra)
+                    self.assertEqual((status, err), (0, ""), (path, name))
+                    lines = out.splitlines(keepends=True)
+                    self.assertEqual(len(lines), len(set(lines)), (path, name, attr))
+                    for line in lines:
+                        printed = unescape_field(line.split("\t")[0])
+                        self.assertResult(run("select", path, printed, *extra), 0, line)
+                        checked += 1
+        self.assertGreater(checked, 20)
+
+
+class DiffRecords(Workspace):
+    """diff names the attribute, child or text piece of each record and shows both values."""
+
+    def test_text_pieces_of_mixed_content_and_json_records(self):
+        a = self.write("a.xml", "<p>one <b>x</b> two<i/>end</p>")
+        b = self.write("b.xml", "<p>one <b>x</b> three<i/></p>")
+        self.assertResult(run("diff", a, b), 1,
+                          "ChildCount\t/p\t/p\t\t5\t4\n"
+                          "Content\t/p\t/p\t#text[2]\t two\t three\n"
+                          "MissingChild\t/p\t/p\t#text[3]\tend\t\n")
+        self.assertResult(run("diff", a, b, "--json"), 1,
+                          '{"kind":"ChildCount","pathA":"/p","pathB":"/p","item":null,"a":5,"b":4}\n'
+                          '{"kind":"Content","pathA":"/p","pathB":"/p","item":"#text[2]","a":" two","b":" three"}\n'
+                          '{"kind":"MissingChild","pathA":"/p","pathB":"/p","item":"#text[3]","a":"end","b":null}\n')
+        status, out, err = run("diff", PLANT, REVISED, "--json")
+        self.assertEqual((status, err), (1, ""))
+        records = [json.loads(line) for line in out.splitlines()]
+        self.assertEqual(records[2], {"kind": "MissingAttribute", "pathA": "/plant/line[1]",
+                                      "pathB": "/plant/line[1]", "item": "@checked", "a": None,
+                                      "b": "2027-01-15"})
+        self.assertEqual(records[7], {"kind": "MissingChild", "pathA": None,
+                                      "pathB": "/plant/line[2]/machine[2]", "item": None, "a": None,
+                                      "b": ""})
+
+    def test_printed_paths_select_the_elements_in_either_file(self):
+        status, out, _ = run("diff", PLANT, REVISED)
+        self.assertEqual(status, 1)
+        for line in out.splitlines():
+            for path, document in zip(line.split("\t")[1:3], (PLANT, REVISED)):
+                if path != "-":
+                    self.assertEqual(run("select", document, path, "--count"), (0, "1\n", ""), path)
 
 
 if __name__ == "__main__":
