@@ -154,19 +154,26 @@ class DiffPrinter {
         return count;
     }
 
-    /// "#text", or "#text[n]" when `parent` holds more than one text piece.
-    static std::string textItem(const Data& piece) {
-        std::size_t position = 0;
+    /// "#text", or "#text[n]" when its parent holds more than one text piece. The pieces of one
+    /// parent are numbered together, once.
+    const std::string& textItem(const Data& piece) {
+        auto found = textItems_.find(&piece);
+        if (found != textItems_.end()) {
+            return found->second;
+        }
+        const std::vector<Data*>& siblings = piece.getParent()->getChildren();
         std::size_t total = 0;
-        for (const Data* sibling : piece.getParent()->getChildren()) {
+        for (const Data* sibling : siblings) {
+            total += sibling->getName().empty() ? 1 : 0;
+        }
+        std::size_t position = 0;
+        for (const Data* sibling : siblings) {
             if (sibling->getName().empty()) {
-                ++total;
-                if (sibling == &piece) {
-                    position = total;
-                }
+                textItems_.emplace(sibling, total > 1 ? "#text[" + std::to_string(++position) + "]"
+                                                      : std::string("#text"));
             }
         }
-        return total > 1 ? "#text[" + std::to_string(position) + "]" : std::string("#text");
+        return textItems_.find(&piece)->second;
     }
 
     void printContent(const Data& a, const Data& b) {
@@ -288,6 +295,7 @@ class DiffPrinter {
     bool printed_ = false;
     UniquePathNamer namerA_;
     UniquePathNamer namerB_;
+    std::unordered_map<const Data*, std::string> textItems_;
     std::string line_;
 };
 
