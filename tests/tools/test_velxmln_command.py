@@ -500,6 +500,15 @@ class CommandPaths(Workspace):
         self.assertResult(run("select", fonts, "//dir", "--values", "--count"), 2, "",
                           "velxmln: --count excludes --values (see velxmln --help)\n")
 
+    def test_help_states_the_path_rules(self):
+        for command in ("select", "set"):
+            status, out, _ = run(command, "--help")
+            self.assertEqual(status, 0)
+            for rule in ("The first step names the root element", "at most one predicate",
+                         "[@NAME=\"VALUE\"]", "a '/' in the value is part of it",
+                         "a position [N] counted from 1", "dir[@prefix='xdg'][2]"):
+                self.assertIn(rule, " ".join(out.split()), command)
+
     def test_slashes_and_quotes_inside_values(self):
         mime = self.write("mime.xml", self.MIME)
         self.assertResult(run("select", mime, "mime-info/mime-type[@type='text/plain']/comment"), 0,
