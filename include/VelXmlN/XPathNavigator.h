@@ -61,7 +61,10 @@ class VELXMLN_API XPathNavigator {
     /// navigator has none or nothing matches. The pointers are borrowed from the tree.
     ///
     /// The steps are the non-empty pieces between "/" characters, so runs of "/" and a leading or
-    /// trailing "/" add none; with no steps at all the result is the start element alone.
+    /// trailing "/" add none; with no steps at all the result is the start element alone. A "/"
+    /// inside a quoted predicate value belongs to the value ("type[@name='text/plain']" is one
+    /// step), so every path buildXPath makes selects its element again unless a name holds "/" or
+    /// a value holds "'".
     ///
     /// Child form (the path does not begin with "//"): the first step is matched against the start
     /// element itself, each further step against the children of the elements matched so far. A

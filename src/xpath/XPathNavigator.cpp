@@ -14,20 +14,45 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-/// The non-empty pieces of `path` between "/" characters, in order, as views into `path` (the
-/// same pieces Tools::tokenize gives, without copying each one).
+/// The non-empty pieces of `path` between "/" characters, in order, as views into `path`. A "/"
+/// inside a quoted predicate value belongs to the value, so that values such as "text/plain" or
+/// "/usr/share" can be selected: within "[...]", the first "'" after an "=" opens the value and
+/// the next "'" closes it, as the step matching reads them.
 std::vector<std::string_view> splitSteps(std::string_view path) {
     std::vector<std::string_view> steps;
+    enum class Where { Name, Predicate, AfterEquals, Value };
+    Where where = Where::Name;
     std::size_t start = 0;
-    while (start < path.size()) {
-        std::size_t stop = path.find('/', start);
-        if (stop == npos) {
-            stop = path.size();
+    for (std::size_t i = 0; i <= path.size(); ++i) {
+        const char c = i < path.size() ? path[i] : '/';
+        switch (where) {
+            case Where::Name:
+                if (c == '[') {
+                    where = Where::Predicate;
+                }
+                break;
+            case Where::Predicate:
+            case Where::AfterEquals:
+                if (c == ']') {
+                    where = Where::Name;
+                } else if (c == '=') {
+                    where = Where::AfterEquals;
+                } else if (c == '\'' && where == Where::AfterEquals) {
+                    where = Where::Value;
+                }
+                break;
+            case Where::Value:
+                if (c == '\'') {
+                    where = Where::Predicate;
+                }
+                break;
         }
-        if (stop > start) {
-            steps.push_back(path.substr(start, stop - start));
+        if (c == '/' && (where != Where::Value || i == path.size())) {
+            if (i > start) {
+                steps.push_back(path.substr(start, i - start));
+            }
+            start = i + 1;
         }
-        start = stop + 1;
     }
     return steps;
 }

@@ -6,6 +6,7 @@ Run by ctest with VELXMLN_TOOL (the built command), VELXMLN_VERSION and VELXMLN_
 import json
 import os
 import pty
+import re
 import shutil
 import signal
 import stat
@@ -126,10 +127,10 @@ class Format(Workspace):
 
 class Select(Workspace):
     def test_prints_path_and_text_of_each_element(self):
-        self.assertResult(run("select", PLANT, "//X"), 0, "/plant/line/machine/position/X\t1.5\n"
-                          "/plant/line/machine/position/X\t4\n")
+        self.assertResult(run("select", PLANT, "//X"), 0, "/plant/line[1]/machine[1]/position/X\t1.5\n"
+                          "/plant/line[1]/machine[2]/position/X\t4\n")
         self.assertResult(run("select", PLANT, "plant/line[@id='1']/machine[@id='102']/position/Y"),
-                          0, "/plant/line/machine/position/Y\t0.25\n")
+                          0, "/plant/line[1]/machine[2]/position/Y\t0.25\n")
         self.assertResult(run("select", PLANT, "/plant/settings/Range"), 0,
                           "/plant/settings/Range\t\n")
 
@@ -144,8 +145,8 @@ class Select(Workspace):
 
     def test_texts_are_escaped_to_stay_on_one_line(self):
         self.assertResult(run("select", ESCAPES, "log/entry"), 0,
-                          "/log/entry\tfirst\\nsecond\\\\third\n/log/entry\tok\n"
-                          "/log/entry\tx &amp; y\n")
+                          "/log/entry[1]\tfirst\\nsecond\\\\third\n/log/entry[2]\tok\n"
+                          "/log/entry[3]\tx &amp; y\n")
 
 
 class Diff(Workspace):
@@ -154,33 +155,37 @@ class Diff(Workspace):
         self.assertResult(run("format", PLANT, "-o", formatted), 0)
         self.assertResult(run("diff", PLANT, formatted), 0)
 
-    def test_each_difference_with_its_kind_and_both_paths(self):
+    def test_each_difference_with_its_kind_paths_item_and_values(self):
         self.assertResult(run("diff", PLANT, REVISED), 1,
-                          "AttributeValue\t/plant/@version\t/plant/@version\n"
-                          "AttributeCount\t/plant/line[1]\t/plant/line[1]\n"
-                          "AttributeCount\t/plant/line[1]/machine[1]/limits\t/plant/line[1]/machine[1]/limits\n"
-                          "MissingAttribute\t/plant/line[1]/machine[1]/limits\t/plant/line[1]/machine[1]/limits\n"
-                          "AttributeValue\t/plant/line[1]/machine[2]/@speed\t/plant/line[1]/machine[2]/@speed\n"
-                          "ChildCount\t/plant/line[2]\t/plant/line[2]\n"
-                          "AttributeValue\t/plant/settings/Enabled/@Value\t/plant/settings/Enabled/@Value\n")
+                          "AttributeValue\t/plant\t/plant\t@version\t3\t4\n"
+                          "AttributeCount\t/plant/line[1]\t/plant/line[1]\t\t2\t3\n"
+                          "MissingAttribute\t/plant/line[1]\t/plant/line[1]\t@checked\t\t2027-01-15\n"
+                          "AttributeCount\t/plant/line[1]/machine[1]/limits\t/plant/line[1]/machine[1]/limits\t\t3\t2\n"
+                          "MissingAttribute\t/plant/line[1]/machine[1]/limits\t/plant/line[1]/machine[1]/limits\t@N2\t12\t\n"
+                          "AttributeValue\t/plant/line[1]/machine[2]\t/plant/line[1]/machine[2]\t@speed\t0.8\t0.9\n"
+                          "ChildCount\t/plant/line[2]\t/plant/line[2]\t\t1\t2\n"
+                          "MissingChild\t-\t/plant/line[2]/machine[2]\t\t\t\n"
+                          "AttributeValue\t/plant/settings/Enabled\t/plant/settings/Enabled\t@Value\ttrue\tfalse\n")
 
     def test_structure_only_with_an_ignored_attribute(self):
         self.assertResult(run("diff", PLANT, REVISED, "--structure", "--ignore", "line@checked"), 1,
-                          "AttributeCount\t/plant/line[1]/machine[1]/limits\t/plant/line[1]/machine[1]/limits\n"
-                          "MissingAttribute\t/plant/line[1]/machine[1]/limits\t/plant/line[1]/machine[1]/limits\n"
-                          "ChildCount\t/plant/line[2]\t/plant/line[2]\n")
+                          "AttributeCount\t/plant/line[1]/machine[1]/limits\t/plant/line[1]/machine[1]/limits\t\t3\t2\n"
+                          "MissingAttribute\t/plant/line[1]/machine[1]/limits\t/plant/line[1]/machine[1]/limits\t@N2\t12\t\n"
+                          "ChildCount\t/plant/line[2]\t/plant/line[2]\t\t1\t2\n"
+                          "MissingChild\t-\t/plant/line[2]/machine[2]\t\t\t\n")
         a = self.write("a.xml", '<r><e id="1" stamp="x">t</e></r>')
         b = self.write("b.xml", '<r><e id="1" stamp="y">u</e></r>')
         self.assertResult(run("diff", a, b, "--structure"), 0)
-        self.assertResult(run("diff", a, b, "--ignore", "e@stamp"), 1, "Content\t/r/e\t/r/e\n")
+        self.assertResult(run("diff", a, b, "--ignore", "e@stamp"), 1, "Content\t/r/e\t/r/e\t\tt\tu\n")
 
     def test_roots_of_different_names_and_missing_children(self):
-        a = self.write("a.xml", "<r><x/><x/><y/></r>")
+        a = self.write("a.xml", "<r><x/><x>2</x><y/></r>")
         b = self.write("b.xml", "<s><x/></s>")
-        self.assertResult(run("diff", a, b), 1, "MissingChild\t/\t/\n")
+        self.assertResult(run("diff", a, b), 1, "MissingChild\t/r\t-\t\t\t\nMissingChild\t-\t/s\t\t\t\n")
         c = self.write("c.xml", "<r><x/></r>")
         self.assertResult(run("diff", a, c), 1,
-                          "ChildCount\t/r\t/r\nMissingChild\t/r\t/r\n")
+                          "ChildCount\t/r\t/r\t\t3\t1\nMissingChild\t/r/x[2]\t-\t\t2\t\n"
+                          "MissingChild\t/r/y\t-\t\t\t\n")
 
     def test_bad_ignore_rule_and_error_in_either_file_give_status_2(self):
         for rule in ("line", "@id", "line@", "a@b@c"):
@@ -238,12 +243,15 @@ class Set(Workspace):
         copy = self.copy_of(PLANT)
         self.assertResult(run("set", copy, self.X101, "--text", "2.5", "--attr", "unit=mm",
                               "--attr", "checked=yes"), 0)
-        self.assertResult(run("select", copy, self.X101), 0, "/plant/line/machine/position/X\t2.5\n")
+        self.assertResult(run("select", copy, self.X101), 0, "/plant/line[1]/machine[1]/position/X\t2.5\n")
         self.assertResult(run("scan", copy, "plant/line/machine/position/X"), 0,
                           "checked=yes\tunit=mm\n\n")
+        x = "/plant/line[1]/machine[1]/position/X"
         self.assertResult(run("diff", PLANT, copy), 1,
-                          "Content\t/plant/line[1]/machine[1]/position/X\t/plant/line[1]/machine[1]/position/X\n"
-                          "AttributeCount\t/plant/line[1]/machine[1]/position/X\t/plant/line[1]/machine[1]/position/X\n")
+                          "Content\t" + x + "\t" + x + "\t\t1.5\t2.5\n"
+                          "AttributeCount\t" + x + "\t" + x + "\t\t0\t2\n"
+                          "MissingAttribute\t" + x + "\t" + x + "\t@unit\t\tmm\n"
+                          "MissingAttribute\t" + x + "\t" + x + "\t@checked\t\tyes\n")
         self.assertEqual(os.listdir(self.dir), ["copy.xml"])
 
     def test_output_file_leaves_the_input_alone_and_all_selected_change(self):
@@ -289,7 +297,7 @@ class ReplacingFiles(Workspace):
         os.symlink("real/plant.xml", self.path("link.xml"))
         self.assertResult(run("set", self.path("link.xml"), Set.X101, "--text", "2.5"), 0)
         self.assertTrue(os.path.islink(self.path("link.xml")))
-        self.assertResult(run("select", real, Set.X101), 0, "/plant/line/machine/position/X\t2.5\n")
+        self.assertResult(run("select", real, Set.X101), 0, "/plant/line[1]/machine[1]/position/X\t2.5\n")
 
         # /dev/stdout names whatever standard output is: a pipe, or a file that stays itself.
         done = subprocess.run([TOOL, "format", PLANT, "-o", "/dev/stdout"], capture_output=True)
@@ -390,16 +398,26 @@ class InvalidXPath(Workspace):
         "plant//line": "'//' after the start of a path at column 7",
         "plant/line[@id='1'": "an unterminated predicate (missing ']') at column 11",
         "plant/line[@id='1": "an unterminated predicate value at column 16",
-        "plant/line[id='1']": "a predicate that does not start with '[@' at column 11",
+        "plant/line[@id=\"1'": "an unterminated predicate value at column 16",
+        "plant/line[id='1']": "a predicate that is neither [@NAME='VALUE'] nor a position [N] at column 11",
         "plant/line[@id]": "a predicate without '=' at column 11",
         "plant/line[@='1']": "a predicate without an attribute name at column 13",
-        "plant/line[@id=1]": "a predicate value that is not in single quotes at column 16",
-        "plant/line[@id=\"1\"]": "a predicate value that is not in single quotes at column 16",
+        "plant/line[@='']": "a predicate without an attribute name at column 13",
+        "plant/line[@i d='1']": "unexpected ' ' in an attribute name at column 14",
+        "plant/line[@id=1]": "a predicate value that is not in quotes at column 16",
         "plant/line[@id='1'][@name='x']": "more than one predicate in a step at column 20",
         "plant/line[@id='1'x]": "unexpected text after a predicate value at column 19",
+        "plant/line[@id='1']x": "unexpected text after a predicate at column 20",
+        "plant/line[2][@id='1']": "an attribute predicate after a position (write the position last) at column 14",
+        "plant/line[1][2]": "more than one position in a step at column 14",
+        "plant/line[0]": "position 0 (positions count from 1) at column 12",
+        "plant/line[2x]": "unexpected text in a position at column 13",
+        "plant/line[2": "an unterminated position (missing ']') at column 11",
+        "plant/line[12345678901]": "a position over 1000000000 at column 12",
         "plant/[@id='1']": "a step without an element name at column 7",
         "plant/li=ne": "unexpected '=' in an element name at column 9",
-        "//line[@id='1']": "a predicate or quote in a '//' path at column 7",
+        "//*": "unexpected '*' in an element name at column 3",
+        "plant/text()": "unexpected '(' in an element name at column 11",
     }
 
     def test_each_malformed_path_is_refused_before_the_file_is_read(self):
@@ -410,7 +428,8 @@ class InvalidXPath(Workspace):
             self.assertResult(run("set", missing, path, "--text", "x"), 2, "", err)
 
     def test_valid_forms(self):
-        for path in ("plant", "/plant", "plant/", "//line/machine", "plant/line[@id='']"):
+        for path in ("plant", "/plant", "plant/", "//line/machine", "plant/line[@id='']",
+                     "//line[@id=\"1\"][1]", "plant/line[2]/machine[@id='201'][1]"):
             status, _, err = run("select", PLANT, path, "--count")
             self.assertEqual((status, err), (0, ""), path)
 
@@ -453,6 +472,128 @@ class Progress(Workspace):
         text = seen.decode("utf-8")
         self.assertIn("velxmln: reading " + big + ": 100% (17 of 17 MiB)", text)
         self.assertIn("velxmln: read " + big + " (17 MiB), building the tree", text)
+
+
+class CommandPaths(Workspace):
+    """The command's path language: positions, empty values, quotes and slashes inside values."""
+
+    FONTS = ('<?xml version="1.0"?>\n<fontconfig>\n<dir>/usr/share/fonts</dir>\n'
+             '<dir prefix="xdg">fonts</dir>\n<dir prefix="">empty</dir>\n<dir prefix="xdg">more</dir>\n'
+             '</fontconfig>\n')
+    MIME = ('<mime-info><mime-type type="text/plain"><comment>Plain</comment></mime-type>'
+            '<mime-type type="it&apos;s"><comment>One</comment></mime-type>'
+            '<mime-type type="a&apos;&quot;b"><comment>Both</comment></mime-type></mime-info>')
+
+    def test_positions_and_empty_values_select_one_element(self):
+        fonts = self.write("fonts.conf", self.FONTS)
+        self.assertResult(run("select", fonts, "fontconfig/dir[@prefix='']"), 0, "/fontconfig/dir[3]\tempty\n")
+        self.assertResult(run("select", fonts, "fontconfig/dir[@prefix='xdg'][2]"), 0,
+                          "/fontconfig/dir[4]\tmore\n")
+        self.assertResult(run("select", fonts, "//dir[1]"), 0, "/fontconfig/dir[1]\t/usr/share/fonts\n")
+        self.assertResult(run("select", fonts, "fontconfig/dir[5]"), 0, "")
+        self.assertResult(run("select", fonts, "//dir", "--attr", "prefix"), 0,
+                          "/fontconfig/dir[1]\t/usr/share/fonts\n/fontconfig/dir[@prefix='xdg'][1]\tfonts\n"
+                          "/fontconfig/dir[@prefix='']\tempty\n/fontconfig/dir[@prefix='xdg'][2]\tmore\n")
+        self.assertResult(run("set", fonts, "fontconfig/dir[@prefix='']", "--text", "X"), 0)
+        self.assertResult(run("select", fonts, "fontconfig/dir", "--values"), 0,
+                          "/usr/share/fonts\nfonts\nX\nmore\n")
+        self.assertResult(run("select", fonts, "//dir", "--values", "--count"), 2, "",
+                          "velxmln: --count excludes --values (see velxmln --help)\n")
+
+    def test_help_states_the_path_rules(self):
+        for command in ("select", "set"):
+            status, out, _ = run(command, "--help")
+            self.assertEqual(status, 0)
+            for rule in ("The first step names the root element", "at most one predicate",
+                         "[@NAME=\"VALUE\"]", "a '/' in the value is part of it",
+                         "a position [N] counted from 1", "dir[@prefix='xdg'][2]"):
+                self.assertIn(rule, " ".join(out.split()), command)
+
+    def test_slashes_and_quotes_inside_values(self):
+        mime = self.write("mime.xml", self.MIME)
+        self.assertResult(run("select", mime, "mime-info/mime-type[@type='text/plain']/comment"), 0,
+                          "/mime-info/mime-type[1]/comment\tPlain\n")
+        self.assertResult(run("select", mime, "//mime-type[@type=\"it's\"]/comment"), 0,
+                          "/mime-info/mime-type[2]/comment\tOne\n")
+        # A value with both kinds of quote cannot be written; its position stands in for it.
+        lines = ["/mime-info/mime-type[@type='text/plain']\t\n", "/mime-info/mime-type[@type=\"it's\"]\t\n",
+                 "/mime-info/mime-type[3]\t\n"]
+        self.assertResult(run("select", mime, "//mime-type", "--attr", "type"), 0, "".join(lines))
+        for line in lines:
+            self.assertResult(run("select", mime, line.split("\t")[0], "--attr", "type"), 0, line)
+
+
+def unescape_field(field):
+    """Undoes the escaping of a tab-separated field (backslash, tab, line feed, carriage return)."""
+    return re.sub(r"\\(.)", lambda m: {"t": "\t", "n": "\n", "r": "\r"}.get(m.group(1), m.group(1)), field)
+
+
+class PrintedPathsRoundTrip(Workspace):
+    """Every path that select prints, plain or with --attr, selects that element alone again (once
+    its field is unescaped, as a script reading the output would)."""
+
+    def files(self):
+        if EMULATOR:
+            return [PLANT]  # a few hundred runs under the emulator would take minutes
+        folders = [os.path.join(SOURCE, "examples", "data"), os.path.join(SOURCE, "tests", "data"),
+                   os.path.join(SOURCE, "tests", "tools", "data")]
+        return sorted(os.path.join(f, n) for f in folders for n in os.listdir(f) if n.endswith(".xml"))
+
+    def test_every_printed_path_selects_its_element_again(self):
+        import xml.dom.minidom
+        checked = 0
+        for path in self.files():
+            try:
+                document = xml.dom.minidom.parse(path)
+            except Exception:
+                continue  # what Python's reader refuses is left to the command's own tests
+            elements = document.getElementsByTagName("*")
+            for name in sorted({e.tagName for e in elements}):
+                attributes = {a for e in elements if e.tagName == name for a in e.attributes.keys()}
+                for attr in [None] + sorted(attributes):
+                    extra = ["--attr", attr] if attr else []
+                    status, out, err = run("select", path, "//" + name, *extra)
+                    self.assertEqual((status, err), (0, ""), (path, name))
+                    lines = out.splitlines(keepends=True)
+                    self.assertEqual(len(lines), len(set(lines)), (path, name, attr))
+                    for line in lines:
+                        printed = unescape_field(line.split("\t")[0])
+                        self.assertResult(run("select", path, printed, *extra), 0, line)
+                        checked += 1
+        self.assertGreater(checked, 20)
+
+
+class DiffRecords(Workspace):
+    """diff names the attribute, child or text piece of each record and shows both values."""
+
+    def test_text_pieces_of_mixed_content_and_json_records(self):
+        a = self.write("a.xml", "<p>one <b>x</b> two<i/>end</p>")
+        b = self.write("b.xml", "<p>one <b>x</b> three<i/></p>")
+        self.assertResult(run("diff", a, b), 1,
+                          "ChildCount\t/p\t/p\t\t5\t4\n"
+                          "Content\t/p\t/p\t#text[2]\t two\t three\n"
+                          "MissingChild\t/p\t/p\t#text[3]\tend\t\n")
+        self.assertResult(run("diff", a, b, "--json"), 1,
+                          '{"kind":"ChildCount","pathA":"/p","pathB":"/p","item":null,"a":5,"b":4}\n'
+                          '{"kind":"Content","pathA":"/p","pathB":"/p","item":"#text[2]","a":" two","b":" three"}\n'
+                          '{"kind":"MissingChild","pathA":"/p","pathB":"/p","item":"#text[3]","a":"end","b":null}\n')
+        status, out, err = run("diff", PLANT, REVISED, "--json")
+        self.assertEqual((status, err), (1, ""))
+        records = [json.loads(line) for line in out.splitlines()]
+        self.assertEqual(records[2], {"kind": "MissingAttribute", "pathA": "/plant/line[1]",
+                                      "pathB": "/plant/line[1]", "item": "@checked", "a": None,
+                                      "b": "2027-01-15"})
+        self.assertEqual(records[7], {"kind": "MissingChild", "pathA": None,
+                                      "pathB": "/plant/line[2]/machine[2]", "item": None, "a": None,
+                                      "b": ""})
+
+    def test_printed_paths_select_the_elements_in_either_file(self):
+        status, out, _ = run("diff", PLANT, REVISED)
+        self.assertEqual(status, 1)
+        for line in out.splitlines():
+            for path, document in zip(line.split("\t")[1:3], (PLANT, REVISED)):
+                if path != "-":
+                    self.assertEqual(run("select", document, path, "--count"), (0, "1\n", ""), path)
 
 
 if __name__ == "__main__":

@@ -1,7 +1,7 @@
 #include "Commands.h"
 
 #include "Input.h"
-#include "PathCheck.h"
+#include "PathLanguage.h"
 #include "Text.h"
 
 #include <VelXmlN/AtomicFile.h>
@@ -9,7 +9,6 @@
 #include <VelXmlN/Compare.h>
 #include <VelXmlN/Sax2Interface.h>
 #include <VelXmlN/SaxInterface.h>
-#include <VelXmlN/XPathNavigator.h>
 #include <VelXmlN/kasxmln.h>
 
 #include <iostream>
@@ -17,19 +16,14 @@
 #include <memory>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
 
 namespace velxmlncli {
 namespace {
 
 using VelXmlN::Data;
 using VelXmlN::Comparing::DifferentItem;
-
-void checkPath(const std::string& path) {
-    const std::string problem = findPathProblem(path);
-    if (!problem.empty()) {
-        throw CommandError("invalid XPath '" + path + "': " + problem);
-    }
-}
 
 /// Writes `tree` to `file` through a temporary file, or to standard output when `file` is empty.
 void writeDocument(const VelXmlN::Tree& tree, const std::string& file) {
@@ -58,86 +52,252 @@ void writeDocument(const VelXmlN::Tree& tree, const std::string& file) {
     }
 }
 
-/// Names the elements of a compared tree by positional paths ("/plant/line[2]/machine"): a step
-/// gets its 1-based position among the siblings of its name only when the name is shared. The
-/// steps of one parent's children are worked out together, once, so that naming many elements of
-/// a wide tree stays linear.
-class PathNamer {
-  public:
-    /// Names the elements below `top`, which itself is "/".
-    explicit PathNamer(const Data* top) : top_(top) {}
+/// One field of a difference record: a text, a count, or nothing (the side lacks the item).
+struct Field {
+    enum class Kind { None, Text, Count };
+    Kind kind = Kind::None;
+    std::string text;
+    std::size_t count = 0;
 
-    std::string pathOf(const Data* element) {
-        if (element == nullptr) {
-            return "-";
-        }
-        if (element == top_) {
-            return "/";
-        }
-        std::vector<const Data*> chain;
-        for (const Data* e = element; e != nullptr && e != top_; e = e->getParent()) {
-            chain.push_back(e);
-        }
-        std::string path;
-        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-            path += '/';
-            path += stepOf(*it);
-        }
-        return path;
-    }
-
-  private:
-    const std::string& stepOf(const Data* element) {
-        auto found = steps_.find(element);
-        if (found == steps_.end()) {
-            nameChildren(element->getParent());
-            found = steps_.find(element);
-        }
-        return found->second;
-    }
-
-    void nameChildren(const Data* parent) {
-        std::unordered_map<std::string_view, std::size_t> total;
-        for (const Data* child : parent->getChildren()) {
-            ++total[child->getName()];
-        }
-        std::unordered_map<std::string_view, std::size_t> seen;
-        for (const Data* child : parent->getChildren()) {
-            const std::string_view name = child->getName();
-            std::string step = name.empty() ? std::string("text()") : std::string(name);
-            const std::size_t position = ++seen[name];
-            if (total[name] > 1) {
-                step += '[' + std::to_string(position) + ']';
-            }
-            steps_.emplace(child, std::move(step));
-        }
-    }
-
-    const Data* top_;
-    std::unordered_map<const Data*, std::string> steps_;
+    static Field of(const std::string& value) { return {Kind::Text, value, 0}; }
+    static Field number(std::size_t value) { return {Kind::Count, {}, value}; }
 };
 
-const char* kindName(DifferentItem::Difference kind) {
-    switch (kind) {
-        case DifferentItem::NoDifference:
-            return "NoDifference";
-        case DifferentItem::ChildCount:
-            return "ChildCount";
-        case DifferentItem::AttributeCount:
-            return "AttributeCount";
-        case DifferentItem::MissingChild:
-            return "MissingChild";
-        case DifferentItem::MissingAttribute:
-            return "MissingAttribute";
-        case DifferentItem::AttributeValue:
-            return "AttributeValue";
-        case DifferentItem::Content:
-            return "Content";
-        case DifferentItem::MissingElement:
-            return "MissingElement";
+/// Prints the records of a comparison, one a line: tab-separated
+/// KIND, PATH IN A, PATH IN B, ITEM, A's VALUE, B's VALUE, or one JSON object. Paths are the
+/// command's own, which select the element again; ITEM names the attribute ("@name") or text
+/// piece ("#text[2]") the record concerns. A missing attribute or child is named on whichever
+/// side has it, also where the comparison only counted it.
+class DiffPrinter {
+  public:
+    DiffPrinter(const Data* topA, const Data* topB,
+                const std::vector<VelXmlN::Comparing::Ignore const*>& ignores, bool json)
+        : ignores_(ignores), json_(json) {
+        namerA_.startBelow(topA);
+        namerB_.startBelow(topB);
     }
-    return "Unknown";
-}
+
+    void print(const std::vector<DifferentItem>& differences, bool structureOnly) {
+        // Children and attributes that lack a partner are named once per pair of elements: with
+        // the Missing record when there is one, else with the count that shows them.
+        std::unordered_set<const Data*> missingChildren;
+        std::unordered_set<const Data*> missingAttributes;
+        for (const DifferentItem& item : differences) {
+            if (item.getDifference() == DifferentItem::MissingChild) {
+                missingChildren.insert(item.getElementA());
+            } else if (item.getDifference() == DifferentItem::MissingAttribute) {
+                missingAttributes.insert(item.getElementA());
+            }
+        }
+        for (const DifferentItem& item : differences) {
+            const DifferentItem::Difference kind = item.getDifference();
+            const Data* a = item.getElementA();
+            const Data* b = item.getElementB();
+            switch (kind) {
+                case DifferentItem::Content:
+                    if (!structureOnly) {
+                        printContent(*a, *b);
+                    }
+                    break;
+                case DifferentItem::AttributeValue:
+                    if (!structureOnly) {
+                        record(kind, a, b, "@" + item.getAttributeA()->getName(),
+                               Field::of(item.getAttributeA()->getData()),
+                               Field::of(item.getAttributeB()->getData()));
+                    }
+                    break;
+                case DifferentItem::ChildCount:
+                    record(kind, a, b, {}, Field::number(a->getChildren().size()),
+                           Field::number(b->getChildren().size()));
+                    if (missingChildren.count(a) == 0) {
+                        printUnpairedChildren(*a, *b);
+                    }
+                    break;
+                case DifferentItem::AttributeCount:
+                    record(kind, a, b, {}, Field::number(countAttributes(*a)),
+                           Field::number(countAttributes(*b)));
+                    if (missingAttributes.count(a) == 0) {
+                        printUnpairedAttributes(*a, *b);
+                    }
+                    break;
+                case DifferentItem::MissingChild:
+                    printUnpairedChildren(*a, *b);
+                    break;
+                case DifferentItem::MissingAttribute:
+                    printUnpairedAttributes(*a, *b);
+                    break;
+                case DifferentItem::NoDifference:
+                case DifferentItem::MissingElement:
+                    record(kind, a, b, {}, {}, {});
+                    break;
+            }
+        }
+    }
+
+    bool printedAny() const { return printed_; }
+
+  private:
+    bool ignored(const Data& element, const VelXmlN::AttributeData* attribute) const {
+        for (const auto* rule : ignores_) {
+            if (rule->isIgnored(&element, attribute)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    std::size_t countAttributes(const Data& element) const {
+        std::size_t count = 0;
+        for (const auto* attribute : element.getAttributes()) {
+            count += ignored(element, attribute) ? 0 : 1;
+        }
+        return count;
+    }
+
+    /// "#text", or "#text[n]" when its parent holds more than one text piece. The pieces of one
+    /// parent are numbered together, once.
+    const std::string& textItem(const Data& piece) {
+        auto found = textItems_.find(&piece);
+        if (found != textItems_.end()) {
+            return found->second;
+        }
+        const std::vector<Data*>& siblings = piece.getParent()->getChildren();
+        std::size_t total = 0;
+        for (const Data* sibling : siblings) {
+            total += sibling->getName().empty() ? 1 : 0;
+        }
+        std::size_t position = 0;
+        for (const Data* sibling : siblings) {
+            if (sibling->getName().empty()) {
+                textItems_.emplace(sibling, total > 1 ? "#text[" + std::to_string(++position) + "]"
+                                                      : std::string("#text"));
+            }
+        }
+        return textItems_.find(&piece)->second;
+    }
+
+    void printContent(const Data& a, const Data& b) {
+        if (a.getName().empty()) {
+            record(DifferentItem::Content, a.getParent(), b.getParent(), textItem(a),
+                   Field::of(a.getData()), Field::of(b.getData()));
+        } else {
+            record(DifferentItem::Content, &a, &b, {}, Field::of(a.getData()),
+                   Field::of(b.getData()));
+        }
+    }
+
+    /// The children of `a` that have no partner in `b`, then those of `b` without one in `a`:
+    /// children pair by name and occurrence, so the n-th child of a name has a partner when the
+    /// other side has at least n of that name.
+    void printUnpairedChildren(const Data& a, const Data& b) {
+        printUnpairedSide(a, b, true);
+        printUnpairedSide(b, a, false);
+    }
+
+    void printUnpairedSide(const Data& side, const Data& other, bool isA) {
+        std::unordered_map<std::string_view, std::size_t> available;
+        for (const Data* child : other.getChildren()) {
+            ++available[child->getName()];
+        }
+        std::unordered_map<std::string_view, std::size_t> seen;
+        for (const Data* child : side.getChildren()) {
+            if (++seen[child->getName()] <= available[child->getName()]) {
+                continue;
+            }
+            const Field value = Field::of(child->getData());
+            if (child->getName().empty()) {
+                record(DifferentItem::MissingChild, &(isA ? side : other), &(isA ? other : side),
+                       textItem(*child), isA ? value : Field(), isA ? Field() : value);
+            } else {
+                record(DifferentItem::MissingChild, isA ? child : nullptr, isA ? nullptr : child,
+                       {}, isA ? value : Field(), isA ? Field() : value);
+            }
+        }
+    }
+
+    /// The attributes of `a` without a partner of the same name in `b`, then those of `b`
+    /// without one in `a`; attributes that a rule ignores take no part.
+    void printUnpairedAttributes(const Data& a, const Data& b) {
+        for (const auto* attribute : a.getAttributes()) {
+            if (b.findAttribute(attribute->getName()) == nullptr && !ignored(a, attribute)) {
+                record(DifferentItem::MissingAttribute, &a, &b, "@" + attribute->getName(),
+                       Field::of(attribute->getData()), Field());
+            }
+        }
+        for (const auto* attribute : b.getAttributes()) {
+            if (a.findAttribute(attribute->getName()) == nullptr && !ignored(b, attribute)) {
+                record(DifferentItem::MissingAttribute, &a, &b, "@" + attribute->getName(), Field(),
+                       Field::of(attribute->getData()));
+            }
+        }
+    }
+
+    static void appendField(std::string& line, const Field& field, bool json) {
+        switch (field.kind) {
+            case Field::Kind::None:
+                line += json ? "null" : "";
+                break;
+            case Field::Kind::Text:
+                line += json ? jsonString(field.text) : escapeField(field.text);
+                break;
+            case Field::Kind::Count:
+                line += std::to_string(field.count);
+                break;
+        }
+    }
+
+    std::string pathField(UniquePathNamer& namer, const Data* element) {
+        if (element == nullptr) {
+            return json_ ? "null" : "-";
+        }
+        const std::string path = namer.pathOf(*element);
+        return json_ ? jsonString(path) : escapeField(path);
+    }
+
+    void record(DifferentItem::Difference kind, const Data* a, const Data* b,
+                const std::string& item, const Field& valueA, const Field& valueB) {
+        printed_ = true;
+        line_.clear();
+        const Field itemField = item.empty() ? Field() : Field::of(item);
+        if (json_) {
+            line_ += "{\"kind\":\"";
+            line_ += DifferentItem::getDifferenceName(kind);
+            line_ += "\",\"pathA\":";
+            line_ += pathField(namerA_, a);
+            line_ += ",\"pathB\":";
+            line_ += pathField(namerB_, b);
+            line_ += ",\"item\":";
+            appendField(line_, itemField, true);
+            line_ += ",\"a\":";
+            appendField(line_, valueA, true);
+            line_ += ",\"b\":";
+            appendField(line_, valueB, true);
+            line_ += "}\n";
+        } else {
+            line_ += DifferentItem::getDifferenceName(kind);
+            line_ += '\t';
+            line_ += pathField(namerA_, a);
+            line_ += '\t';
+            line_ += pathField(namerB_, b);
+            line_ += '\t';
+            appendField(line_, itemField, false);
+            line_ += '\t';
+            appendField(line_, valueA, false);
+            line_ += '\t';
+            appendField(line_, valueB, false);
+            line_ += '\n';
+        }
+        std::cout << line_;
+    }
+
+    const std::vector<VelXmlN::Comparing::Ignore const*>& ignores_;
+    bool json_;
+    bool printed_ = false;
+    UniquePathNamer namerA_;
+    UniquePathNamer namerB_;
+    std::unordered_map<const Data*, std::string> textItems_;
+    std::string line_;
+};
 
 /// Moves the root of `tree` below a nameless element, so that the comparison, which looks at what
 /// lies below the two elements it is given, includes the roots themselves.
@@ -159,20 +319,21 @@ int runFormat(const FormatOptions& options) {
 }
 
 int runSelect(const SelectOptions& options) {
-    checkPath(options.path);
+    const CommandPath path = parseCommandPath(options.path);
     std::unique_ptr<VelXmlN::Tree> tree = readDocument(options.input);
-    const VelXmlN::XPathNavigator navigator(tree.get());
-    const std::vector<Data*> selected = navigator.select(options.path);
+    const std::vector<Data*> selected = selectElements(path, *tree->getRoot());
     if (options.count) {
         std::cout << selected.size() << '\n';
         return kExitOk;
     }
+    UniquePathNamer namer(options.attribute);
     std::string line;
     for (const Data* element : selected) {
-        line = options.attribute.empty() ? navigator.buildXPath(element)
-                                         : navigator.buildXPath(element, options.attribute);
-        line = escapeField(line);
-        line += '\t';
+        line.clear();
+        if (!options.values) {
+            line = escapeField(namer.pathOf(*element));
+            line += '\t';
+        }
         line += escapeField(element->getData());
         line += '\n';
         std::cout << line;
@@ -203,32 +364,9 @@ int runDiff(const DiffOptions& options) {
 
     const std::vector<DifferentItem> differences =
         VelXmlN::Compare::findDifferences(topA.get(), topB.get(), ignores);
-    PathNamer namerA(topA.get());
-    PathNamer namerB(topB.get());
-    bool different = false;
-    std::string line;
-    for (const DifferentItem& item : differences) {
-        const DifferentItem::Difference kind = item.getDifference();
-        if (options.structure &&
-            (kind == DifferentItem::Content || kind == DifferentItem::AttributeValue)) {
-            continue;
-        }
-        different = true;
-        line = kindName(kind);
-        line += '\t';
-        line += escapeField(namerA.pathOf(item.getElementA()));
-        if (item.getAttributeA() != nullptr) {
-            line += "/@" + escapeField(item.getAttributeA()->getName());
-        }
-        line += '\t';
-        line += escapeField(namerB.pathOf(item.getElementB()));
-        if (item.getAttributeB() != nullptr) {
-            line += "/@" + escapeField(item.getAttributeB()->getName());
-        }
-        line += '\n';
-        std::cout << line;
-    }
-    return different ? kExitDifferent : kExitOk;
+    DiffPrinter printer(topA.get(), topB.get(), ignores, options.json);
+    printer.print(differences, options.structure);
+    return printer.printedAny() ? kExitDifferent : kExitOk;
 }
 
 int runScan(const ScanOptions& options) {
@@ -297,7 +435,7 @@ int runScan(const ScanOptions& options) {
 }
 
 int runSet(const SetOptions& options) {
-    checkPath(options.path);
+    const CommandPath path = parseCommandPath(options.path);
     if (options.texts.empty() && options.attributes.empty()) {
         throw CommandError("set: nothing to change; give --text or --attr");
     }
@@ -311,7 +449,7 @@ int runSet(const SetOptions& options) {
     }
 
     std::unique_ptr<VelXmlN::Tree> tree = readDocument(options.input);
-    const std::vector<Data*> selected = VelXmlN::XPathNavigator(tree.get()).select(options.path);
+    const std::vector<Data*> selected = selectElements(path, *tree->getRoot());
     if (selected.empty()) {
         throw CommandError(options.input + ": XPath '" + options.path +
                            "' selects no element; nothing written");

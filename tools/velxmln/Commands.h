@@ -24,6 +24,7 @@ struct SelectOptions {
     std::string path;
     std::string attribute;  ///< empty: plain paths
     bool count = false;
+    bool values = false;  ///< print only the texts
 };
 
 struct DiffOptions {
@@ -31,6 +32,7 @@ struct DiffOptions {
     std::string inputB;
     bool structure = false;
     std::vector<std::string> ignores;  ///< ELEMENT@ATTRIBUTE
+    bool json = false;                 ///< one JSON object per record
 };
 
 struct ScanOptions {

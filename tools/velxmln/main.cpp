@@ -27,6 +27,14 @@ const char* const kOverview =
     "Reads, writes, selects, compares, scans and edits XML documents with the VelXmlN library.\n"
     "Errors go to standard error as one line; the exit status is then 2.";
 
+// The path rules, stated where a path is asked for.
+const char* const kPathHelp =
+    "The elements to select. The first step names the root element (plant/line, a leading '/' "
+    "allowed); //machine searches the whole tree. A step takes at most one predicate "
+    "[@NAME='VALUE'] or [@NAME=\"VALUE\"] (a '/' in the value is part of it; '' asks for an empty "
+    "value), then a position [N] counted from 1 among the siblings that match: "
+    "dir[@prefix='xdg'][2]";
+
 // An interrupted edit leaves its file as it was; the temporary file beside it goes too, and the
 // signal then ends the program as it would have.
 extern "C" void onInterrupt(int signalNumber) {
@@ -84,21 +92,24 @@ int main(int argc, char** argv) {
     SelectOptions select;
     CLI::App* selectCommand = app.add_subcommand(
         "select",
-        "Print the elements an XPath selects, one a line: the element's path, a tab, its text.");
+        "Print the elements a path selects, one a line: a path that selects that element alone, a "
+        "tab, its text.");
     selectCommand->add_option("IN", select.input, "The XML file to read")->required();
-    selectCommand
-        ->add_option("XPATH", select.path,
-                     "A path such as plant/line[@id='1']/machine or //machine")
-        ->required();
+    selectCommand->add_option("XPATH", select.path, kPathHelp)->required();
     selectCommand->add_option("--attr", select.attribute,
-                              "Build each path with [@NAME='value'] on the steps that have NAME");
-    selectCommand->add_flag("--count", select.count, "Print only the number of elements");
+                              "Write [@NAME='value'] on the steps whose element has NAME");
+    CLI::Option* countFlag =
+        selectCommand->add_flag("--count", select.count, "Print only the number of elements");
+    selectCommand->add_flag("--values", select.values, "Print only the texts, one a line")
+        ->excludes(countFlag);
 
     DiffOptions diff;
     CLI::App* diffCommand = app.add_subcommand(
         "diff",
         "Compare two documents from their root elements down; print one line per difference: "
-        "kind, path in A, path in B. Exit status 0 when equal, 1 when different, 2 on error.");
+        "kind, path in A, path in B (- where the element is missing; paths select the element), "
+        "the attribute (@name) or text piece (#text) concerned, A's value, B's value. Exit "
+        "status 0 when equal, 1 when different, 2 on error.");
     diffCommand->add_option("A", diff.inputA, "The first XML file")->required();
     diffCommand->add_option("B", diff.inputB, "The second XML file")->required();
     diffCommand->add_flag("--structure", diff.structure,
@@ -106,6 +117,9 @@ int main(int argc, char** argv) {
     diffCommand->add_option("--ignore", diff.ignores,
                             "Ignore attribute ATTRIBUTE of elements named ELEMENT "
                             "(ELEMENT@ATTRIBUTE; repeatable)");
+    diffCommand->add_flag("--json", diff.json,
+                          "Print one JSON object a line: kind, pathA, pathB, item, a, b (null "
+                          "where a side has nothing)");
 
     ScanOptions scan;
     CLI::App* scanCommand = app.add_subcommand(
@@ -127,7 +141,7 @@ int main(int argc, char** argv) {
         "Change the text or attributes of the elements an XPath selects and write the document "
         "back atomically (to IN unless -o is given).");
     setCommand->add_option("IN", set.input, "The XML file to change")->required();
-    setCommand->add_option("XPATH", set.path, "The elements to change")->required();
+    setCommand->add_option("XPATH", set.path, kPathHelp)->required();
     setCommand->add_option("--text", set.texts, "The new text of each element")->expected(1);
     setCommand->add_option("--attr", set.attributes,
                            "Set attribute NAME to VALUE (NAME=VALUE; repeatable)");
