@@ -2,6 +2,7 @@
 // library. Usage in README.md and `velxmln --help`.
 #include "Commands.h"
 #include "Input.h"
+#include "Output.h"
 #include "Text.h"
 
 #include <VelXmlN/AtomicFile.h>
@@ -25,12 +26,58 @@ using namespace velxmlncli;
 
 const char* const kOverview =
     "Reads, writes, selects, compares, scans and edits XML documents with the VelXmlN library.\n"
-    "Errors go to standard error as one line; the exit status is then 2.";
+    "Every input may be - for standard input, and -o - writes to standard output. Errors go to\n"
+    "standard error as one line; the exit status is then 2. When standard output is a pipe whose\n"
+    "reader has gone, the command ends quietly with status 141.";
 
-// An interrupted edit leaves its file as it was; the temporary file beside it goes too, and the
-// signal then ends the program as it would have.
+// The rules of the command's paths, shown by the subcommands that take one.
+#define VELXMLN_PATH_RULES                                                                      \
+    "Paths: the first step names the root element (plant/line/machine), or // searches at any " \
+    "depth (//machine). A step may carry one predicate, [@NAME='VALUE'] or [@NAME=\"VALUE\"] "  \
+    "(a / inside the quotes belongs to the value; [@NAME=''] means NAME is present and "        \
+    "empty), and then a position [N], counted from 1 among the siblings that match the step: "  \
+    "line[@id='1'][2].\n"
+
+#define VELXMLN_STATUS_RULES                                                               \
+    "Exit status: 0 done; 2 on an error (one line on standard error), also when standard " \
+    "output cannot be written; 141 when standard output is a pipe whose reader has gone "  \
+    "(quietly, whether SIGPIPE ends the command or is ignored)."
+
+const char* const kFormatRules =
+    "IN may be - (standard input). The document is written back in the library's layout; "
+    "comments, processing instructions and the DOCTYPE are dropped, texts and attributes are "
+    "kept. OUT is replaced only once the whole document is written; -o - is standard "
+    "output.\n" VELXMLN_STATUS_RULES;
+
+const char* const kSelectRules =
+    "IN may be - (standard input). No match prints nothing and is no error.\n" VELXMLN_PATH_RULES
+        VELXMLN_STATUS_RULES;
+
+const char* const kDiffRules =
+    "A or B (not both) may be - (standard input). Root names and attributes are compared too.\n"
+    "Exit status: 0 equal; 1 different; 2 on an error (one line on standard error), also when "
+    "standard output cannot be written; 141 when standard output is a pipe whose reader has "
+    "gone.";
+
+const char* const kScanRules =
+    "IN may be - (standard input), a pipe or a FIFO: it is read once. PATH is plain element "
+    "names from the root, without predicates; attributes print sorted by name.\n"
+    "Exit status: 0 done; 2 on an error, also a scanner's error (its messages go to standard "
+    "error, the elements found before it are printed), or when standard output cannot be "
+    "written; 141 when standard output is a pipe whose reader has gone.";
+
+const char* const kSetRules =
+    "IN may be - (standard input) when -o is given; -o - writes to standard output. A path that "
+    "selects nothing is an error and nothing is written.\n" VELXMLN_PATH_RULES VELXMLN_STATUS_RULES;
+
+#undef VELXMLN_PATH_RULES
+#undef VELXMLN_STATUS_RULES
+
+// An interrupted edit leaves its file as it was; the temporary file beside it goes too, as does
+// the copy of a piped input being scanned, and the signal then ends the program as it would have.
 extern "C" void onInterrupt(int signalNumber) {
     VelXmlN::discardUnfinishedWrites();
+    discardScanCopy();
     std::signal(signalNumber, SIG_DFL);
     std::raise(signalNumber);
 }
@@ -44,8 +91,38 @@ void removeTemporaryFilesWhenInterrupted() {
 }
 
 int reportError(const std::string& message) {
+    // What was written before the error goes out first, so that the two streams keep their order.
+    std::cout.flush();
     std::cerr << "velxmln: " << oneLine(message) << '\n';
     return kExitError;
+}
+
+/// Refuses an empty -o: an unset shell variable must not quietly mean "the input itself".
+void requireOutputName(const CLI::App* command, const std::string& output) {
+    if (command->parsed() && command->count("--output") > 0 && output.empty()) {
+        throw CommandError(command->get_name() +
+                           ": -o names no file; give a file name, or - for standard output");
+    }
+}
+
+int runCommand(const CLI::App& app, const FormatOptions& format, const SelectOptions& select,
+               const DiffOptions& diff, const ScanOptions& scan, const SetOptions& set) {
+    if (app.got_subcommand("format")) {
+        return runFormat(format);
+    }
+    if (app.got_subcommand("select")) {
+        return runSelect(select);
+    }
+    if (app.got_subcommand("diff")) {
+        if (diff.inputA == kStandardStream && diff.inputB == kStandardStream) {
+            throw CommandError("diff: A and B cannot both be standard input (-)");
+        }
+        return runDiff(diff);
+    }
+    if (app.got_subcommand("scan")) {
+        return runScan(scan);
+    }
+    return runSet(set);
 }
 
 }  // namespace
@@ -54,11 +131,13 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
     // The same bytes on every platform: documents already end their lines with CR LF, which text
     // mode would turn into CR CR LF, and every other line ends with LF as documented.
+    _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
 #endif
     std::ios_base::sync_with_stdio(false);
     removeTemporaryFilesWhenInterrupted();
+    CheckedStandardOutput standardOutput;
 
     CLI::App app(kOverview, "velxmln");
     app.set_version_flag("--version", "velxmln " VELXMLN_VERSION_STRING);
@@ -73,8 +152,11 @@ int main(int argc, char** argv) {
         "format",
         "Read a document and write it back in the library's layout: UTF-8, CR LF line ends, one "
         "tab per level. Writes to standard output, or replaces OUT atomically (OUT may be IN).");
-    formatCommand->add_option("IN", format.input, "The XML file to read")->required();
-    formatCommand->add_option("-o,--output", format.output, "Write to this file instead");
+    formatCommand->footer(kFormatRules);
+    formatCommand->add_option("IN", format.input, "The XML file to read; - for standard input")
+        ->required();
+    formatCommand->add_option("-o,--output", format.output,
+                              "Write to this file instead (- for standard output)");
     formatCommand
         ->add_option("--encode-skip", format.encodeSkip,
                      "Leave characters of texts below the root unescaped: 1 '&', 2 \"'\", "
@@ -85,7 +167,9 @@ int main(int argc, char** argv) {
     CLI::App* selectCommand = app.add_subcommand(
         "select",
         "Print the elements an XPath selects, one a line: the element's path, a tab, its text.");
-    selectCommand->add_option("IN", select.input, "The XML file to read")->required();
+    selectCommand->footer(kSelectRules);
+    selectCommand->add_option("IN", select.input, "The XML file to read; - for standard input")
+        ->required();
     selectCommand
         ->add_option("XPATH", select.path,
                      "A path such as plant/line[@id='1']/machine or //machine")
@@ -99,8 +183,11 @@ int main(int argc, char** argv) {
         "diff",
         "Compare two documents from their root elements down; print one line per difference: "
         "kind, path in A, path in B. Exit status 0 when equal, 1 when different, 2 on error.");
-    diffCommand->add_option("A", diff.inputA, "The first XML file")->required();
-    diffCommand->add_option("B", diff.inputB, "The second XML file")->required();
+    diffCommand->footer(kDiffRules);
+    diffCommand->add_option("A", diff.inputA, "The first XML file; - for standard input")
+        ->required();
+    diffCommand->add_option("B", diff.inputB, "The second XML file; - for standard input")
+        ->required();
     diffCommand->add_flag("--structure", diff.structure,
                           "Compare names and numbers only, not texts and attribute values");
     diffCommand->add_option("--ignore", diff.ignores,
@@ -112,7 +199,10 @@ int main(int argc, char** argv) {
         "scan",
         "Stream a file and print the attributes of the elements at PATH, one element a line, "
         "without building a tree.");
-    scanCommand->add_option("IN", scan.input, "The XML file to scan")->required();
+    scanCommand->footer(kScanRules);
+    scanCommand
+        ->add_option("IN", scan.input, "The XML file to scan; - for standard input, or a FIFO")
+        ->required();
     scanCommand
         ->add_option("PATH", scan.path,
                      "Element names from the root, separated by '/': plant/line/machine")
@@ -126,40 +216,37 @@ int main(int argc, char** argv) {
         "set",
         "Change the text or attributes of the elements an XPath selects and write the document "
         "back atomically (to IN unless -o is given).");
-    setCommand->add_option("IN", set.input, "The XML file to change")->required();
+    setCommand->footer(kSetRules);
+    setCommand->add_option("IN", set.input, "The XML file to change; - for standard input")
+        ->required();
     setCommand->add_option("XPATH", set.path, "The elements to change")->required();
     setCommand->add_option("--text", set.texts, "The new text of each element")->expected(1);
     setCommand->add_option("--attr", set.attributes,
                            "Set attribute NAME to VALUE (NAME=VALUE; repeatable)");
-    setCommand->add_option("-o,--output", set.output, "Write to this file instead of IN");
+    setCommand->add_option("-o,--output", set.output,
+                           "Write to this file instead of IN (- for standard output)");
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& request) {
-        return app.exit(request);
+        return standardOutput.finish(app.exit(request));
     } catch (const CLI::CallForVersion& request) {
-        return app.exit(request);
+        return standardOutput.finish(app.exit(request));
     } catch (const CLI::ParseError& error) {
         return reportError(std::string(error.what()) + " (see velxmln --help)");
     }
 
+    int status = kExitOk;
     try {
-        if (formatCommand->parsed()) {
-            return runFormat(format);
-        }
-        if (selectCommand->parsed()) {
-            return runSelect(select);
-        }
-        if (diffCommand->parsed()) {
-            return runDiff(diff);
-        }
-        if (scanCommand->parsed()) {
-            return runScan(scan);
-        }
-        return runSet(set);
+        requireOutputName(formatCommand, format.output);
+        requireOutputName(setCommand, set.output);
+        status = runCommand(app, format, select, diff, scan, set);
     } catch (const std::bad_alloc&) {
         return reportError("out of memory");
     } catch (const std::exception& error) {
         return reportError(error.what());
     }
+    // A command that reported its own error has said what went wrong; a failed write after it
+    // would only add a second line to the same status.
+    return status == kExitError ? status : standardOutput.finish(status);
 }
