@@ -96,32 +96,35 @@ int reportError(const std::string& message) {
     return kExitError;
 }
 
-/// Refuses an empty -o: an unset shell variable must not quietly mean "the input itself".
-void requireOutputName(const CLI::App* command, const std::string& output) {
-    if (command->parsed() && command->count("--output") > 0 && output.empty()) {
-        throw CommandError(command->get_name() +
-                           ": -o names no file; give a file name, or - for standard output");
+/// Each subcommand's rules, below its options in its help.
+void describeRules(CLI::App& app) {
+    const std::pair<const char*, const char*> rules[] = {{"format", kFormatRules},
+                                                         {"select", kSelectRules},
+                                                         {"diff", kDiffRules},
+                                                         {"scan", kScanRules},
+                                                         {"set", kSetRules}};
+    for (const auto& [name, text] : rules) {
+        if (CLI::App* command = app.get_subcommand_no_throw(name)) {
+            command->footer(text);
+        }
     }
 }
 
-int runCommand(const CLI::App& app, const FormatOptions& format, const SelectOptions& select,
-               const DiffOptions& diff, const ScanOptions& scan, const SetOptions& set) {
-    if (app.got_subcommand("format")) {
-        return runFormat(format);
-    }
-    if (app.got_subcommand("select")) {
-        return runSelect(select);
-    }
-    if (app.got_subcommand("diff")) {
-        if (diff.inputA == kStandardStream && diff.inputB == kStandardStream) {
-            throw CommandError("diff: A and B cannot both be standard input (-)");
+/// Refuses what no subcommand can do with standard input and output: an empty -o (an unset shell
+/// variable must not quietly mean "the input itself"), and both inputs of diff from standard
+/// input.
+void checkStandardStreams(const CLI::App& app, const DiffOptions& diff) {
+    for (const CLI::App* command : app.get_subcommands()) {
+        const CLI::Option* output = command->get_option_no_throw("--output");
+        if (output != nullptr && output->count() > 0 && output->as<std::string>().empty()) {
+            throw CommandError(command->get_name() +
+                               ": -o names no file; give a file name, or - for standard output");
         }
-        return runDiff(diff);
     }
-    if (app.got_subcommand("scan")) {
-        return runScan(scan);
+    if (app.got_subcommand("diff") && diff.inputA == kStandardStream &&
+        diff.inputB == kStandardStream) {
+        throw CommandError("diff: A and B cannot both be standard input (-)");
     }
-    return runSet(set);
 }
 
 }  // namespace
@@ -151,11 +154,8 @@ int main(int argc, char** argv) {
         "format",
         "Read a document and write it back in the library's layout: UTF-8, CR LF line ends, one "
         "tab per level. Writes to standard output, or replaces OUT atomically (OUT may be IN).");
-    formatCommand->footer(kFormatRules);
-    formatCommand->add_option("IN", format.input, "The XML file to read; - for standard input")
-        ->required();
-    formatCommand->add_option("-o,--output", format.output,
-                              "Write to this file instead (- for standard output)");
+    formatCommand->add_option("IN", format.input, "The XML file to read")->required();
+    formatCommand->add_option("-o,--output", format.output, "Write to this file instead");
     formatCommand
         ->add_option("--encode-skip", format.encodeSkip,
                      "Leave characters of texts below the root unescaped: 1 '&', 2 \"'\", "
@@ -166,9 +166,7 @@ int main(int argc, char** argv) {
     CLI::App* selectCommand = app.add_subcommand(
         "select",
         "Print the elements an XPath selects, one a line: the element's path, a tab, its text.");
-    selectCommand->footer(kSelectRules);
-    selectCommand->add_option("IN", select.input, "The XML file to read; - for standard input")
-        ->required();
+    selectCommand->add_option("IN", select.input, "The XML file to read")->required();
     selectCommand
         ->add_option("XPATH", select.path,
                      "A path such as plant/line[@id='1']/machine or //machine")
@@ -182,11 +180,8 @@ int main(int argc, char** argv) {
         "diff",
         "Compare two documents from their root elements down; print one line per difference: "
         "kind, path in A, path in B. Exit status 0 when equal, 1 when different, 2 on error.");
-    diffCommand->footer(kDiffRules);
-    diffCommand->add_option("A", diff.inputA, "The first XML file; - for standard input")
-        ->required();
-    diffCommand->add_option("B", diff.inputB, "The second XML file; - for standard input")
-        ->required();
+    diffCommand->add_option("A", diff.inputA, "The first XML file")->required();
+    diffCommand->add_option("B", diff.inputB, "The second XML file")->required();
     diffCommand->add_flag("--structure", diff.structure,
                           "Compare names and numbers only, not texts and attribute values");
     diffCommand->add_option("--ignore", diff.ignores,
@@ -198,10 +193,7 @@ int main(int argc, char** argv) {
         "scan",
         "Stream a file and print the attributes of the elements at PATH, one element a line, "
         "without building a tree.");
-    scanCommand->footer(kScanRules);
-    scanCommand
-        ->add_option("IN", scan.input, "The XML file to scan; - for standard input, or a FIFO")
-        ->required();
+    scanCommand->add_option("IN", scan.input, "The XML file to scan")->required();
     scanCommand
         ->add_option("PATH", scan.path,
                      "Element names from the root, separated by '/': plant/line/machine")
@@ -215,15 +207,14 @@ int main(int argc, char** argv) {
         "set",
         "Change the text or attributes of the elements an XPath selects and write the document "
         "back atomically (to IN unless -o is given).");
-    setCommand->footer(kSetRules);
-    setCommand->add_option("IN", set.input, "The XML file to change; - for standard input")
-        ->required();
+    setCommand->add_option("IN", set.input, "The XML file to change")->required();
     setCommand->add_option("XPATH", set.path, "The elements to change")->required();
     setCommand->add_option("--text", set.texts, "The new text of each element")->expected(1);
     setCommand->add_option("--attr", set.attributes,
                            "Set attribute NAME to VALUE (NAME=VALUE; repeatable)");
-    setCommand->add_option("-o,--output", set.output,
-                           "Write to this file instead of IN (- for standard output)");
+    setCommand->add_option("-o,--output", set.output, "Write to this file instead of IN");
+
+    describeRules(app);
 
     try {
         app.parse(argc, argv);
@@ -235,11 +226,25 @@ int main(int argc, char** argv) {
         return reportError(std::string(error.what()) + " (see velxmln --help)");
     }
 
+    const auto runParsedCommand = [&]() -> int {
+        if (formatCommand->parsed()) {
+            return runFormat(format);
+        }
+        if (selectCommand->parsed()) {
+            return runSelect(select);
+        }
+        if (diffCommand->parsed()) {
+            return runDiff(diff);
+        }
+        if (scanCommand->parsed()) {
+            return runScan(scan);
+        }
+        return runSet(set);
+    };
     int status = kExitOk;
     try {
-        requireOutputName(formatCommand, format.output);
-        requireOutputName(setCommand, set.output);
-        status = runCommand(app, format, select, diff, scan, set);
+        checkStandardStreams(app, diff);
+        status = runParsedCommand();
     } catch (const std::bad_alloc&) {
         return reportError("out of memory");
     } catch (const std::exception& error) {
