@@ -1,6 +1,7 @@
 // velxmln: reads, writes, selects, compares, scans and edits XML documents with the VelXmlN
 // library. Usage in README.md and `velxmln --help`.
 #include "Commands.h"
+#include "Help.h"
 #include "Input.h"
 #include "Output.h"
 #include "Text.h"
@@ -26,51 +27,7 @@ using namespace velxmlncli;
 
 const char* const kOverview =
     "Reads, writes, selects, compares, scans and edits XML documents with the VelXmlN library.\n"
-    "Every input may be - for standard input, and -o - is standard output. Errors go to\n"
-    "standard error as one line; the exit status is then 2. When standard output is a pipe\n"
-    "whose reader has gone, the command ends quietly with status 141.";
-
-// The rules of the command's paths, shown by the subcommands that take one.
-#define VELXMLN_PATH_RULES                                                                      \
-    "Paths: the first step names the root element (plant/line/machine); // searches at any\n"   \
-    "depth (//machine). A step may carry one predicate, [@NAME='VALUE'] or [@NAME=\"VALUE\"]\n" \
-    "(a / inside the quotes belongs to the value; [@NAME=''] means NAME is present and\n"       \
-    "empty), then a position [N], from 1 among the siblings that match: line[@id='1'][2].\n"
-
-#define VELXMLN_STATUS_RULES                                                                 \
-    "Exit status: 0 done; 2 on an error, one line on standard error (also when standard\n"   \
-    "output cannot be written); 141, quietly, when standard output is a pipe whose reader\n" \
-    "has gone (whether SIGPIPE ends the command or is ignored)."
-
-const char* const kFormatRules =
-    "IN may be - (standard input); -o - is standard output. Texts and attributes are kept;\n"
-    "comments, processing instructions and the DOCTYPE are dropped. OUT is replaced only\n"
-    "once the whole document is written.\n" VELXMLN_STATUS_RULES;
-
-const char* const kSelectRules =
-    "IN may be - (standard input). No match prints nothing and is no error.\n" VELXMLN_PATH_RULES
-        VELXMLN_STATUS_RULES;
-
-const char* const kDiffRules =
-    "A or B (not both) may be - (standard input). Root names and attributes are compared.\n"
-    "Exit status: 0 equal; 1 different; 2 on an error, one line on standard error (also when\n"
-    "standard output cannot be written); 141, quietly, when standard output is a pipe whose\n"
-    "reader has gone.";
-
-const char* const kScanRules =
-    "IN may be - (standard input), a pipe or a FIFO: every input is read once. PATH is element\n"
-    "names from the root, without predicates. Attributes print sorted by name.\n"
-    "Exit status: 0 done; 2 on an error, also a scanner's (its messages go to standard error\n"
-    "after the elements found before it), or when standard output cannot be written; 141,\n"
-    "quietly, when standard output is a pipe whose reader has gone.";
-
-const char* const kSetRules =
-    "IN may be - (standard input) when -o is given; -o - is standard output. A path that\n"
-    "selects nothing is an error, and nothing is written.\n" VELXMLN_PATH_RULES
-        VELXMLN_STATUS_RULES;
-
-#undef VELXMLN_PATH_RULES
-#undef VELXMLN_STATUS_RULES
+    "Errors go to standard error as one line; the exit status is then 2.";
 
 // An interrupted edit leaves its file as it was; the temporary file beside it goes too, as does
 // the copy of a piped input being scanned, and the signal then ends the program as it would have.
@@ -94,20 +51,6 @@ int reportError(const std::string& message) {
     std::cout.flush();
     std::cerr << "velxmln: " << oneLine(message) << '\n';
     return kExitError;
-}
-
-/// Each subcommand's rules, below its options in its help.
-void describeRules(CLI::App& app) {
-    const std::pair<const char*, const char*> rules[] = {{"format", kFormatRules},
-                                                         {"select", kSelectRules},
-                                                         {"diff", kDiffRules},
-                                                         {"scan", kScanRules},
-                                                         {"set", kSetRules}};
-    for (const auto& [name, text] : rules) {
-        if (CLI::App* command = app.get_subcommand_no_throw(name)) {
-            command->footer(text);
-        }
-    }
 }
 
 /// Refuses what no subcommand can do with standard input and output: an empty -o (an unset shell
