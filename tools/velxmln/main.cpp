@@ -29,10 +29,11 @@ const char* const kOverview =
     "Reads, writes, selects, compares, scans and edits XML documents with the VelXmlN library.\n"
     "Errors go to standard error as one line; the exit status is then 2.";
 
-// An interrupted edit leaves its file as it was; the temporary file beside it goes too, as does
-// the copy of a piped input being scanned, and the signal then ends the program as it would have.
+// An interrupted edit leaves its file as it was; the temporary file beside it goes too, and the
+// signal then ends the program as it would have.
 extern "C" void onInterrupt(int signalNumber) {
     VelXmlN::discardUnfinishedWrites();
+    // So does the private copy of a piped input being scanned.
     discardScanCopy();
     std::signal(signalNumber, SIG_DFL);
     std::raise(signalNumber);
