@@ -530,11 +530,6 @@ class StandardStreams(Workspace):
         self.assertIn("IN may be - (standard input); -o - is standard output. Texts and attributes "
                       "are kept;\ncomments, processing instructions and the DOCTYPE are dropped.",
                       out)
-        for command in ("select", "set"):
-            out = run(command, "--help")[1]
-            self.assertIn("Paths: the first step names the root element (plant/line/machine)", out)
-            self.assertIn("[@NAME='VALUE'] or [@NAME=\"VALUE\"]", out)
-            self.assertIn("then a position [N], from 1 among the siblings that match", out)
         for command in ("format", "select", "diff", "scan", "set"):
             words = " ".join(run(command, "--help")[1].split())
             self.assertIn("141, quietly, when standard output is a pipe whose reader has gone", words)

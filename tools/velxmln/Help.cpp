@@ -10,13 +10,6 @@ const char* const kCommonRules =
     "Every input may be - for standard input, and -o - is standard output. When standard\n"
     "output is a pipe whose reader has gone, the command ends quietly with status 141.";
 
-// The rules of the command's paths, shown by the subcommands that take one.
-#define VELXMLN_PATH_RULES                                                                      \
-    "Paths: the first step names the root element (plant/line/machine); // searches at any\n"   \
-    "depth (//machine). A step may carry one predicate, [@NAME='VALUE'] or [@NAME=\"VALUE\"]\n" \
-    "(a / inside the quotes belongs to the value; [@NAME=''] means NAME is present and\n"       \
-    "empty), then a position [N], from 1 among the siblings that match: line[@id='1'][2].\n"
-
 #define VELXMLN_STATUS_RULES                                                                 \
     "Exit status: 0 done; 2 on an error, one line on standard error (also when standard\n"   \
     "output cannot be written); 141, quietly, when standard output is a pipe whose reader\n" \
@@ -28,8 +21,7 @@ const char* const kFormatRules =
     "once the whole document is written.\n" VELXMLN_STATUS_RULES;
 
 const char* const kSelectRules =
-    "IN may be - (standard input). No match prints nothing and is no error.\n" VELXMLN_PATH_RULES
-        VELXMLN_STATUS_RULES;
+    "IN may be - (standard input). No match prints nothing and is no error.\n" VELXMLN_STATUS_RULES;
 
 const char* const kDiffRules =
     "A or B (not both) may be - (standard input). Root names and attributes are compared.\n"
@@ -44,19 +36,18 @@ const char* const kScanRules =
     "after the elements found before it), or when standard output cannot be written; 141,\n"
     "quietly, when standard output is a pipe whose reader has gone.";
 
-const char* const kSetRules =
+// The same for the three subcommands that edit a file.
+const char* const kEditRules =
     "IN may be - (standard input) when -o is given; -o - is standard output. A path that\n"
-    "selects nothing is an error, and nothing is written.\n" VELXMLN_PATH_RULES
-        VELXMLN_STATUS_RULES;
+    "selects nothing is an error, and nothing is written.\n" VELXMLN_STATUS_RULES;
 
 }  // namespace
 
 void describeRules(CLI::App& app) {
-    static const std::map<std::string, const char*> rules = {{"format", kFormatRules},
-                                                             {"select", kSelectRules},
-                                                             {"diff", kDiffRules},
-                                                             {"scan", kScanRules},
-                                                             {"set", kSetRules}};
+    static const std::map<std::string, const char*> rules = {
+        {"format", kFormatRules}, {"select", kSelectRules}, {"diff", kDiffRules},
+        {"scan", kScanRules},     {"set", kEditRules},      {"delete", kEditRules},
+        {"add", kEditRules}};
     app.footer(kCommonRules);
     for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
         const auto found = rules.find(command->get_name());
