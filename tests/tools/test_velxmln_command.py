@@ -614,5 +614,22 @@ class PipedInputs(Workspace):
         self.assertEqual(sorted(os.listdir(self.dir)), ["fifo"])
 
 
+    def test_an_interrupted_scan_leaves_no_copy_behind(self):
+        env = dict(os.environ, TMPDIR=self.dir)
+        for sent in (signal.SIGINT, signal.SIGTERM):
+            process = subprocess.Popen([TOOL, "scan", "-", "plant/line"], stdin=subprocess.PIPE,
+                                       stdout=subprocess.PIPE, env=env)
+            # The command copies what it has been given and waits for more.
+            process.stdin.write(b"<plant>")
+            process.stdin.flush()
+            while process.poll() is None and not os.listdir(self.dir):
+                time.sleep(0.001)
+            process.send_signal(sent)
+            self.assertEqual(process.wait(), -sent)
+            process.stdin.close()
+            process.stdout.close()
+            self.assertEqual(os.listdir(self.dir), [])
+
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)
