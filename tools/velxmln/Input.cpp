@@ -4,6 +4,7 @@
 
 #include <VelXmlN/kasxmln.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -215,6 +216,8 @@ FilePointer createPrivateFile(std::string& name) {
         name = candidate;
         if (name.size() < sizeof scanCopyName) {
             std::memcpy(scanCopyName, name.c_str(), name.size() + 1);
+            // The handler must see the whole name once it sees the flag.
+            std::atomic_signal_fence(std::memory_order_seq_cst);
             scanCopyExists = 1;
         }
 #ifdef _WIN32
