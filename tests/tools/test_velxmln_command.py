@@ -468,7 +468,7 @@ def run_fed(args, stdin=b"", **options):
 
 
 class StandardStreams(Workspace):
-    """"-" is standard input for every input and standard output for -o; an empty -o is refused."""
+    """A "-" is standard input for every input and standard output for -o; an empty -o is refused."""
 
     PLANT_BYTES = read_bytes(PLANT)
     FORMATTED = read_bytes(os.path.join(EXPECTED, "plant-format.xml")).decode("utf-8")
