@@ -10,6 +10,16 @@
 #include <iostream>
 #include <system_error>
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 namespace velxmlncli {
 
 StandardOutputBuffer::StandardOutputBuffer() : block_(std::size_t{1} << 16) {
@@ -63,6 +73,15 @@ bool StandardOutputBuffer::writeThrough(const char* bytes, std::size_t count) {
         const std::size_t written = std::fwrite(bytes, 1, count, stdout);
         if (written == 0) {
             error_ = errno != 0 ? errno : EIO;
+#ifdef _WIN32
+            // The C library of Windows reports a pipe whose reader has gone as EINVAL; the
+            // system's own error tells it apart.
+            const DWORD reason = GetLastError();
+            brokenPipe_ = error_ == EPIPE || reason == ERROR_NO_DATA ||
+                          reason == ERROR_BROKEN_PIPE || reason == ERROR_PIPE_NOT_CONNECTED;
+#else
+            brokenPipe_ = error_ == EPIPE;
+#endif
             return false;
         }
         bytes += written;
@@ -84,7 +103,7 @@ int CheckedStandardOutput::finish(int status) {
         return status;
     }
     std::cout.clear();
-    if (error == EPIPE) {
+    if (buffer_.brokenPipe()) {
         return kExitBrokenPipe;
     }
     std::cerr << "velxmln: cannot write to standard output: "

@@ -30,6 +30,9 @@ class StandardOutputBuffer : public std::streambuf {
     /// The system's error number of the first failed write; 0 while every write succeeded.
     int error() const noexcept { return error_; }
 
+    /// True when the first failed write found the reader of a pipe gone.
+    bool brokenPipe() const noexcept { return brokenPipe_; }
+
   protected:
     int_type overflow(int_type c) override;
     std::streamsize xsputn(const char* text, std::streamsize count) override;
@@ -41,6 +44,7 @@ class StandardOutputBuffer : public std::streambuf {
 
     std::vector<char> block_;
     int error_ = 0;
+    bool brokenPipe_ = false;
 };
 
 /// Makes std::cout write through a StandardOutputBuffer while it lives, and puts the former
