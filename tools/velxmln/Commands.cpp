@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "Input.h"
+#include "Output.h"
 #include "PathLanguage.h"
 #include "Text.h"
 
@@ -25,30 +26,17 @@ namespace {
 using VelXmlN::Data;
 using VelXmlN::Comparing::DifferentItem;
 
-/// Writes `tree` to `file` through a temporary file, or to standard output when `file` is empty.
-void writeDocument(const VelXmlN::Tree& tree, const std::string& file) {
+/// Writes `tree` to `target`: standard output for "-", otherwise the file, through a temporary
+/// file beside it.
+void writeDocument(const VelXmlN::Tree& tree, const std::string& target) {
+    const std::string name = target == kStandardStream ? std::string("standard output") : target;
     if (tree.getRoot() == nullptr) {
-        throw CommandError((file.empty() ? std::string("standard output") : file) +
-                           ": the document has no root element; nothing written");
+        throw CommandError(name + ": the document has no root element; nothing written");
     }
     try {
-        if (file.empty()) {
-            tree.putToStream(std::cout);
-            std::cout.flush();
-            if (!std::cout) {
-                throw CommandError("cannot write to standard output");
-            }
-            return;
-        }
-        VelXmlN::writeFileAtomically(file, [&](std::ostream& out) { tree.putToStream(out); });
+        writeOutput(target, [&](std::ostream& out) { tree.putToStream(out); });
     } catch (const kasxmln::CXMLException& error) {
-        throw CommandError((file.empty() ? std::string("standard output") : file) + ": " +
-                           error.what());
-    } catch (const std::runtime_error& error) {
-        if (dynamic_cast<const CommandError*>(&error) != nullptr) {
-            throw;
-        }
-        throw CommandError(error.what());
+        throw CommandError(name + ": " + error.what());
     }
 }
 
@@ -314,7 +302,7 @@ std::unique_ptr<Data> adoptRoot(VelXmlN::Tree& tree) {
 int runFormat(const FormatOptions& options) {
     std::unique_ptr<VelXmlN::Tree> tree = readDocument(options.input);
     tree->setEncodeSkip(static_cast<VelXmlN::EncodeSkip>(options.encodeSkip));
-    writeDocument(*tree, options.output);
+    writeDocument(*tree, options.output.empty() ? std::string(kStandardStream) : options.output);
     return kExitOk;
 }
 
@@ -370,7 +358,6 @@ int runDiff(const DiffOptions& options) {
 }
 
 int runScan(const ScanOptions& options) {
-    checkInputFile(options.input);
     std::string path = options.path;
     if (!path.empty() && path[0] == '/') {
         path.erase(0, 1);
@@ -378,22 +365,26 @@ int runScan(const ScanOptions& options) {
     if (path.empty()) {
         throw CommandError("invalid scan path '" + options.path + "': no element name");
     }
-    const std::uintmax_t size = inputSize(options.input);
+    // Opened once, here or by the scanner, never checked by one open and scanned by another: a
+    // FIFO's writer writes once.
+    const ScanInput input(options.input);
+    const std::uintmax_t size = input.size();
     if (showsProgress(size)) {
-        std::cerr << "velxmln: scanning " << options.input << " (" << (size >> 20) << " MiB)\n"
+        std::cerr << "velxmln: scanning " << inputName(options.input) << " (" << (size >> 20)
+                  << " MiB)\n"
                   << std::flush;
     }
 
     std::vector<std::map<std::string, std::string>> found;
     std::vector<std::string> messages;
     if (options.engine == "node") {
-        VelXmlN::SaxInterface scanner(options.input);
+        VelXmlN::SaxInterface scanner(input.path());
         found = scanner.getAttributes(path);
         messages = scanner.getErrorTexts();
         messages.insert(messages.end(), scanner.getExceptions().begin(),
                         scanner.getExceptions().end());
     } else {
-        VelXmlN::Sax2Interface scanner(options.input);
+        VelXmlN::Sax2Interface scanner(input.path());
         found = scanner.getAttributes(path);
         messages = scanner.getErrorTexts();
         messages.insert(messages.end(), scanner.getExceptions().begin(),
@@ -429,7 +420,8 @@ int runScan(const ScanOptions& options) {
     }
     std::cout.flush();
     for (const std::string& message : messages) {
-        std::cerr << "velxmln: " << options.input << ": " << oneLine(message) << '\n';
+        std::cerr << "velxmln: " << inputName(options.input) << ": "
+                  << oneLine(input.message(message)) << '\n';
     }
     return messages.empty() ? kExitOk : kExitError;
 }
@@ -448,10 +440,11 @@ int runSet(const SetOptions& options) {
         attributes.emplace_back(attribute.substr(0, equals), attribute.substr(equals + 1));
     }
 
+    const std::string target = editTarget("set", options.input, options.output);
     std::unique_ptr<VelXmlN::Tree> tree = readDocument(options.input);
     const std::vector<Data*> selected = selectElements(path, *tree->getRoot());
     if (selected.empty()) {
-        throw CommandError(options.input + ": XPath '" + options.path +
+        throw CommandError(inputName(options.input) + ": XPath '" + options.path +
                            "' selects no element; nothing written");
     }
     for (Data* element : selected) {
@@ -462,7 +455,7 @@ int runSet(const SetOptions& options) {
             element->setAttribute(name, value);
         }
     }
-    writeDocument(*tree, options.output.empty() ? options.input : options.output);
+    writeDocument(*tree, target);
     return kExitOk;
 }
 

@@ -1,17 +1,25 @@
 #include "Input.h"
 
+#include "Output.h"
+
 #include <VelXmlN/kasxmln.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <istream>
 #include <new>
+#include <random>
 #include <streambuf>
 #include <system_error>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -21,17 +29,32 @@
 namespace velxmlncli {
 namespace {
 
+constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+
 std::string systemReason(int code) {
     return std::generic_category().message(code);
 }
 
-/// Closes a C stream when its owner goes.
+std::string systemReason(const std::error_code& code) {
+    return code.default_error_condition().message();
+}
+
+/// Closes a C stream when its owner goes; standard input stays open.
 struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+    void operator()(std::FILE* file) const noexcept {
+        if (file != stdin) {
+            std::fclose(file);
+        }
+    }
 };
 using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
 
+/// Opens `file` once; a FIFO is not looked into before (that would be a second open, and its
+/// writer may write only once).
 FilePointer openForReading(const std::string& file) {
+    if (file == kStandardStream) {
+        return FilePointer(stdin);
+    }
     std::error_code ignored;
     if (std::filesystem::is_directory(file, ignored)) {
         throw CommandError(file + ": is a directory");
@@ -51,7 +74,11 @@ FilePointer openForReading(const std::string& file) {
 class FileBuffer : public std::streambuf {
   public:
     FileBuffer(std::FILE* file, std::string name, std::uintmax_t size, bool progress)
-        : file_(file), name_(std::move(name)), size_(size), progress_(progress), block_(1u << 20) {}
+        : file_(file),
+          name_(std::move(name)),
+          size_(size),
+          progress_(progress),
+          block_(kBlockSize) {}
 
     /// The system's error number of a failed read; 0 when every read succeeded.
     int readError() const noexcept { return readError_; }
@@ -110,13 +137,119 @@ class FileBuffer : public std::streambuf {
     std::vector<char> block_;
 };
 
+/// A document in memory, read in place.
+class MemoryBuffer : public std::streambuf {
+  public:
+    explicit MemoryBuffer(std::string_view bytes) {
+        // The get area is only ever read; the stream buffer interface merely lacks a const form.
+        char* begin = const_cast<char*>(bytes.data());
+        setg(begin, begin, begin + bytes.size());
+    }
+};
+
+/// Builds the document that `buffer` reads from `file`; `readError` tells whether reading failed
+/// (a document cut short by a failed read is reported as the read error it is).
+template <typename ReadError>
+std::unique_ptr<VelXmlN::Tree> buildDocument(std::streambuf& buffer, const std::string& file,
+                                             ReadError readError) {
+    std::istream in(&buffer);
+    auto tree = std::make_unique<VelXmlN::Tree>();
+    try {
+        tree->buildOfStream(in);
+    } catch (const kasxmln::CXMLException& error) {
+        if (readError() == 0) {
+            throw CommandError(inputName(file) + ": " + error.what());
+        }
+    }
+    if (readError() != 0) {
+        throw CommandError(inputName(file) + ": cannot read: " + systemReason(readError()));
+    }
+    if (tree->getRoot() == nullptr) {
+        throw CommandError(inputName(file) + ": the file holds no document");
+    }
+    return tree;
+}
+
+// The name of the scan copy in progress, for the signal handler, which may only read it.
+char scanCopyName[4096];
+volatile std::sig_atomic_t scanCopyExists = 0;
+
+void removeFile(const char* name) noexcept {
+#ifdef _WIN32
+    _unlink(name);
+#else
+    unlink(name);
+#endif
+}
+
+/// Creates a new file of a random name in the temporary folder that only this user may read,
+/// failing rather than opening a file (or link) that exists; sets `name` once the file is made
+/// (its owner then removes it) and registers it for discardScanCopy.
+FilePointer createPrivateFile(std::string& name) {
+    std::error_code failed;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path(failed);
+    if (failed) {
+        throw CommandError("cannot find the temporary folder: " + systemReason(failed));
+    }
+    std::random_device seed;
+    std::mt19937_64 random((static_cast<std::uint64_t>(seed()) << 32) ^
+                           static_cast<std::uint64_t>(seed()));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[17];
+        std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
+        const std::string candidate =
+            (folder / ("velxmln-scan-" + std::string(suffix) + ".xml")).string();
+#ifdef _WIN32
+        const int descriptor = _open(candidate.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                                     _S_IREAD | _S_IWRITE);
+#else
+        const int descriptor = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+#endif
+        if (descriptor < 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            throw CommandError("cannot create a temporary file in " + folder.string() + ": " +
+                               systemReason(errno));
+        }
+        // From here on the file is ours, and goes with its owner.
+        name = candidate;
+        if (name.size() < sizeof scanCopyName) {
+            std::memcpy(scanCopyName, name.c_str(), name.size() + 1);
+            // The handler must see the whole name once it sees the flag.
+            std::atomic_signal_fence(std::memory_order_seq_cst);
+            scanCopyExists = 1;
+        }
+#ifdef _WIN32
+        FilePointer file(_fdopen(descriptor, "wb"));
+#else
+        FilePointer file(fdopen(descriptor, "wb"));
+#endif
+        if (!file) {
+            const int code = errno;
+#ifdef _WIN32
+            _close(descriptor);
+#else
+            close(descriptor);
+#endif
+            throw CommandError("cannot write " + name + ": " + systemReason(code));
+        }
+        return file;
+    }
+    throw CommandError("cannot create a temporary file in " + folder.string() +
+                       ": every name tried exists");
+}
+
 }  // namespace
 
-void checkInputFile(const std::string& file) {
-    openForReading(file);
+std::string inputName(const std::string& file) {
+    return file == kStandardStream ? std::string("standard input") : file;
 }
 
 std::uintmax_t inputSize(const std::string& file) {
+    if (file == kStandardStream) {
+        return 0;
+    }
     std::error_code failed;
     const std::uintmax_t size = std::filesystem::file_size(file, failed);
     return failed ? 0 : size;
@@ -134,24 +267,131 @@ bool showsProgress(std::uintmax_t size) {
 std::unique_ptr<VelXmlN::Tree> readDocument(const std::string& file) {
     FilePointer handle = openForReading(file);
     const std::uintmax_t size = inputSize(file);
-    FileBuffer buffer(handle.get(), file, size, showsProgress(size));
-    std::istream in(&buffer);
-    auto tree = std::make_unique<VelXmlN::Tree>();
-    try {
-        tree->buildOfStream(in);
-    } catch (const kasxmln::CXMLException& error) {
-        // A document cut short by a failed read is reported as the read error it is.
-        if (buffer.readError() == 0) {
-            throw CommandError(file + ": " + error.what());
+    FileBuffer buffer(handle.get(), inputName(file), size, showsProgress(size));
+    return buildDocument(buffer, file, [&buffer] { return buffer.readError(); });
+}
+
+std::string readInput(const std::string& file) {
+    FilePointer handle = openForReading(file);
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(inputSize(file)));
+    std::size_t length = 0;
+    for (;;) {
+        if (bytes.size() - length < kBlockSize) {
+            bytes.resize(length + kBlockSize);
+        }
+        errno = 0;
+        const std::size_t count =
+            std::fread(&bytes[length], 1, bytes.size() - length, handle.get());
+        length += count;
+        if (count == 0) {
+            break;
         }
     }
-    if (buffer.readError() != 0) {
-        throw CommandError(file + ": cannot read: " + systemReason(buffer.readError()));
+    if (std::ferror(handle.get()) != 0) {
+        throw CommandError(inputName(file) +
+                           ": cannot read: " + systemReason(errno != 0 ? errno : EIO));
     }
-    if (tree->getRoot() == nullptr) {
-        throw CommandError(file + ": the file holds no document");
+    bytes.resize(length);
+    return bytes;
+}
+
+std::unique_ptr<VelXmlN::Tree> parseDocument(std::string_view bytes, const std::string& file) {
+    MemoryBuffer buffer(bytes);
+    return buildDocument(buffer, file, [] { return 0; });
+}
+
+ScanInput::ScanInput(const std::string& file) : input_(file) {
+    if (file != kStandardStream) {
+        std::error_code failed;
+        const std::filesystem::file_status status = std::filesystem::status(file, failed);
+        if (status.type() == std::filesystem::file_type::not_found) {
+            throw CommandError(file + ": cannot open: " + systemReason(ENOENT));
+        }
+        if (failed) {
+            throw CommandError(file + ": cannot open: " + systemReason(failed));
+        }
+        if (std::filesystem::is_directory(status)) {
+            throw CommandError(file + ": is a directory");
+        }
+        if (std::filesystem::is_regular_file(status)) {
+            // Asked, not opened: the scanners open the file themselves.
+#ifdef _WIN32
+            const bool readable = _access(file.c_str(), 4) == 0;
+#else
+            const bool readable = access(file.c_str(), R_OK) == 0;
+#endif
+            if (!readable) {
+                throw CommandError(file + ": cannot open: " + systemReason(errno));
+            }
+            path_ = file;
+            size_ = inputSize(file);
+            return;
+        }
     }
-    return tree;
+    copyOnce(file);
+}
+
+ScanInput::Copy::~Copy() {
+    if (!name.empty()) {
+        scanCopyExists = 0;
+        removeFile(name.c_str());
+    }
+}
+
+void ScanInput::copyOnce(const std::string& file) {
+    FilePointer source = openForReading(file);
+    FilePointer copy = createPrivateFile(copy_.name);
+    const std::string& name = copy_.name;
+    path_ = name;
+    std::vector<char> block(kBlockSize);
+    for (;;) {
+        errno = 0;
+        const std::size_t count = std::fread(block.data(), 1, block.size(), source.get());
+        if (count == 0) {
+            if (std::ferror(source.get()) != 0) {
+                throw CommandError(inputName(file) +
+                                   ": cannot read: " + systemReason(errno != 0 ? errno : EIO));
+            }
+            break;
+        }
+        errno = 0;
+        if (std::fwrite(block.data(), 1, count, copy.get()) != count) {
+            throw CommandError(inputName(file) + ": cannot copy it to " + name + ": " +
+                               systemReason(errno != 0 ? errno : EIO));
+        }
+        size_ += count;
+    }
+    errno = 0;
+    if (std::fclose(copy.release()) != 0) {
+        throw CommandError(inputName(file) + ": cannot copy it to " + name + ": " +
+                           systemReason(errno != 0 ? errno : EIO));
+    }
+}
+
+std::string ScanInput::message(const std::string& message) const {
+    if (copy_.name.empty()) {
+        return message;
+    }
+    const std::string quoted = "'" + copy_.name + "'";
+    const std::size_t at = message.find(quoted);
+    if (at == std::string::npos) {
+        return message;
+    }
+    std::string result = message;
+    if (input_ != kStandardStream) {
+        return result.replace(at, quoted.size(), "'" + input_ + "'");
+    }
+    const std::string ofFile = " of file " + quoted;
+    const std::size_t from = message.find(ofFile);
+    return from != std::string::npos ? result.erase(from, ofFile.size())
+                                     : result.replace(at, quoted.size(), "standard input");
+}
+
+void discardScanCopy() noexcept {
+    if (scanCopyExists != 0) {
+        removeFile(scanCopyName);
+    }
 }
 
 }  // namespace velxmlncli

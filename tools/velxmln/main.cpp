@@ -1,7 +1,9 @@
 // velxmln: reads, writes, selects, compares, scans and edits XML documents with the VelXmlN
 // library. Usage in README.md and `velxmln --help`.
 #include "Commands.h"
+#include "Help.h"
 #include "Input.h"
+#include "Output.h"
 #include "Text.h"
 
 #include <VelXmlN/AtomicFile.h>
@@ -39,6 +41,8 @@ const char* const kPathHelp =
 // signal then ends the program as it would have.
 extern "C" void onInterrupt(int signalNumber) {
     VelXmlN::discardUnfinishedWrites();
+    // So does the private copy of a piped input being scanned.
+    discardScanCopy();
     std::signal(signalNumber, SIG_DFL);
     std::raise(signalNumber);
 }
@@ -52,8 +56,27 @@ void removeTemporaryFilesWhenInterrupted() {
 }
 
 int reportError(const std::string& message) {
+    // What was written before the error goes out first, so that the two streams keep their order.
+    std::cout.flush();
     std::cerr << "velxmln: " << oneLine(message) << '\n';
     return kExitError;
+}
+
+/// Refuses what no subcommand can do with standard input and output: an empty -o (an unset shell
+/// variable must not quietly mean "the input itself"), and both inputs of diff from standard
+/// input.
+void checkStandardStreams(const CLI::App& app, const DiffOptions& diff) {
+    for (const CLI::App* command : app.get_subcommands()) {
+        const CLI::Option* output = command->get_option_no_throw("--output");
+        if (output != nullptr && output->count() > 0 && output->as<std::string>().empty()) {
+            throw CommandError(command->get_name() +
+                               ": -o names no file; give a file name, or - for standard output");
+        }
+    }
+    if (app.got_subcommand("diff") && diff.inputA == kStandardStream &&
+        diff.inputB == kStandardStream) {
+        throw CommandError("diff: A and B cannot both be standard input (-)");
+    }
 }
 
 }  // namespace
@@ -62,11 +85,13 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
     // The same bytes on every platform: documents already end their lines with CR LF, which text
     // mode would turn into CR CR LF, and every other line ends with LF as documented.
+    _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
 #endif
     std::ios_base::sync_with_stdio(false);
     removeTemporaryFilesWhenInterrupted();
+    CheckedStandardOutput standardOutput;
 
     CLI::App app(kOverview, "velxmln");
     app.set_version_flag("--version", "velxmln " VELXMLN_VERSION_STRING);
@@ -147,17 +172,19 @@ int main(int argc, char** argv) {
                            "Set attribute NAME to VALUE (NAME=VALUE; repeatable)");
     setCommand->add_option("-o,--output", set.output, "Write to this file instead of IN");
 
+    describeRules(app);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& request) {
-        return app.exit(request);
+        return standardOutput.finish(app.exit(request));
     } catch (const CLI::CallForVersion& request) {
-        return app.exit(request);
+        return standardOutput.finish(app.exit(request));
     } catch (const CLI::ParseError& error) {
         return reportError(std::string(error.what()) + " (see velxmln --help)");
     }
 
-    try {
+    const auto runParsedCommand = [&]() -> int {
         if (formatCommand->parsed()) {
             return runFormat(format);
         }
@@ -171,9 +198,17 @@ int main(int argc, char** argv) {
             return runScan(scan);
         }
         return runSet(set);
+    };
+    int status = kExitOk;
+    try {
+        checkStandardStreams(app, diff);
+        status = runParsedCommand();
     } catch (const std::bad_alloc&) {
         return reportError("out of memory");
     } catch (const std::exception& error) {
         return reportError(error.what());
     }
+    // A command that reported its own error has said what went wrong; a failed write after it
+    // would only add a second line to the same status.
+    return status == kExitError ? status : standardOutput.finish(status);
 }
