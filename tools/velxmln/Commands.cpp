@@ -31,7 +31,8 @@ void checkPath(const std::string& path) {
     }
 }
 
-/// Writes `tree` to `file` through a temporary file, or to standard output when `file` is empty.
+}  // namespace
+
 void writeDocument(const VelXmlN::Tree& tree, const std::string& file) {
     if (tree.getRoot() == nullptr) {
         throw CommandError((file.empty() ? std::string("standard output") : file) +
@@ -57,6 +58,8 @@ void writeDocument(const VelXmlN::Tree& tree, const std::string& file) {
         throw CommandError(error.what());
     }
 }
+
+namespace {
 
 /// Names the elements of a compared tree by positional paths ("/plant/line[2]/machine"): a step
 /// gets its 1-based position among the siblings of its name only when the name is shared. The
@@ -294,38 +297,6 @@ int runScan(const ScanOptions& options) {
         std::cerr << "velxmln: " << options.input << ": " << oneLine(message) << '\n';
     }
     return messages.empty() ? kExitOk : kExitError;
-}
-
-int runSet(const SetOptions& options) {
-    checkPath(options.path);
-    if (options.texts.empty() && options.attributes.empty()) {
-        throw CommandError("set: nothing to change; give --text or --attr");
-    }
-    std::vector<std::pair<std::string, std::string>> attributes;
-    for (const std::string& attribute : options.attributes) {
-        const std::size_t equals = attribute.find('=');
-        if (equals == 0 || equals == std::string::npos) {
-            throw CommandError("invalid --attr '" + attribute + "': expected NAME=VALUE");
-        }
-        attributes.emplace_back(attribute.substr(0, equals), attribute.substr(equals + 1));
-    }
-
-    std::unique_ptr<VelXmlN::Tree> tree = readDocument(options.input);
-    const std::vector<Data*> selected = VelXmlN::XPathNavigator(tree.get()).select(options.path);
-    if (selected.empty()) {
-        throw CommandError(options.input + ": XPath '" + options.path +
-                           "' selects no element; nothing written");
-    }
-    for (Data* element : selected) {
-        if (!options.texts.empty()) {
-            element->setData(options.texts.front());
-        }
-        for (const auto& [name, value] : attributes) {
-            element->setAttribute(name, value);
-        }
-    }
-    writeDocument(*tree, options.output.empty() ? options.input : options.output);
-    return kExitOk;
 }
 
 }  // namespace velxmlncli
