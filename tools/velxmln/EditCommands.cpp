@@ -131,32 +131,44 @@ ByteSpan trimmed(const std::string& bytes, ByteSpan span) {
     return span;
 }
 
-/// The part of a text's span that holds its characters: from its first character to its last,
-/// leaving out white space and the comments and processing instructions before and after them.
-ByteSpan characters(const std::string& bytes, ByteSpan text) {
-    ByteSpan found{std::string::npos, 0};
-    std::size_t i = text.begin;
-    while (i < text.end) {
+/// The new content of an element whose text becomes `text` (escaped), given the span of its old
+/// text or content. The library reads every byte of that span but spaces at the ends as the text,
+/// so all of it is replaced; the comments and processing instructions before the first characters
+/// and after the last ones are kept in front of and behind the new text, those between characters
+/// go with them.
+std::string rebuiltText(const std::string& bytes, ByteSpan span, const std::string& text) {
+    std::string before;
+    std::string after;
+    bool characters = false;
+    std::size_t i = span.begin;
+    while (i < span.end) {
         std::size_t next = 0;
-        ByteSpan data{i, i};
+        bool markup = true;
         if (bytes.compare(i, 4, "<!--") == 0) {
             next = bytes.find("-->", i + 4) + 3;
         } else if (bytes.compare(i, 2, "<?") == 0) {
             next = bytes.find("?>", i + 2) + 2;
         } else if (bytes.compare(i, 9, "<![CDATA[") == 0) {
             next = bytes.find("]]>", i + 9) + 3;
-            data = ByteSpan{i, next};
+            markup = false;
         } else {
-            next = std::min(bytes.find('<', i), text.end);
-            data = trimmed(bytes, ByteSpan{i, next});
+            next = std::min(bytes.find('<', i), span.end);
+            const ByteSpan filled = trimmed(bytes, ByteSpan{i, next});
+            markup = filled.begin == filled.end;
+            if (markup) {
+                i = next;
+                continue;
+            }
         }
-        if (data.begin < data.end) {
-            found.begin = std::min(found.begin, data.begin);
-            found.end = data.end;
+        if (markup) {
+            (characters ? after : before).append(bytes, i, next - i);
+        } else {
+            characters = true;
+            after.clear();
         }
         i = next;
     }
-    return found.begin == std::string::npos ? text : found;
+    return before + text + after;
 }
 
 /// Where the "/>" of an empty-element tag begins, with the white space before it.
@@ -176,26 +188,18 @@ std::string nameOf(const std::string& bytes, const ElementPlace& place) {
 void setText(const SourceDocument& document, const ElementPlace& place, const std::string& text,
              ByteEdits& edits) {
     const std::string& bytes = document.bytes();
-    if (place.texts > 0) {
-        edits.replace(characters(bytes, place.text), text);
-        return;
-    }
-    if (text.empty()) {
-        return;
-    }
     if (place.isEmptyTag()) {
-        edits.replace(ByteSpan{emptyTagClose(bytes, place), place.startTag.end},
-                      ">" + text + "</" + nameOf(bytes, place) + ">");
+        if (!text.empty()) {
+            edits.replace(ByteSpan{emptyTagClose(bytes, place), place.startTag.end},
+                          ">" + text + "</" + nameOf(bytes, place) + ">");
+        }
         return;
     }
     const ByteSpan content{place.startTag.end, place.endTag.begin};
-    const ByteSpan filled = trimmed(bytes, content);
-    if (filled.begin == filled.end) {
-        edits.replace(content, text);
-    } else {
-        // Only comments or processing instructions: the text follows them.
-        edits.replace(ByteSpan{filled.end, filled.end}, text);
+    if (place.texts == 0 && text.empty()) {
+        return;
     }
+    edits.replace(content, rebuiltText(bytes, content, text));
 }
 
 /// Sets attribute `name` (UTF-8) of an element to the escaped `value`.
@@ -241,6 +245,9 @@ int runSet(const SetOptions& options) {
     const auto attributes = parseAssignments(options.attributes);
 
     SourceDocument document(options.input);
+    if (!options.reformat) {
+        requireEditable(document);
+    }
     const std::vector<Data*> selected = selectOrRefuse(document, options.path, path);
     const std::string output = outputOf(options.input, options.output);
     if (options.reformat) {
@@ -256,7 +263,6 @@ int runSet(const SetOptions& options) {
         return kExitOk;
     }
 
-    requireEditable(document);
     std::vector<std::pair<std::string, std::string>> written;
     for (const auto& [name, value] : attributes) {
         written.emplace_back(xmlName(name, document.file()), value);
@@ -292,6 +298,9 @@ int runDelete(const DeleteOptions& options) {
     }
 
     SourceDocument document(options.input);
+    if (!options.reformat) {
+        requireEditable(document);
+    }
     std::vector<Data*> selected = selectOrRefuse(document, options.path, path);
     const std::string output = outputOf(options.input, options.output);
     Data* root = document.tree().getRoot();
@@ -344,7 +353,6 @@ int runDelete(const DeleteOptions& options) {
         return kExitOk;
     }
 
-    requireEditable(document);
     const std::string& bytes = document.bytes();
     ByteEdits edits;
     for (const Data* element : selected) {
@@ -394,6 +402,9 @@ int runAdd(const AddOptions& options) {
     const auto attributes = parseAssignments(options.attributes);
 
     SourceDocument document(options.input);
+    if (!options.reformat) {
+        requireEditable(document);
+    }
     const std::vector<Data*> selected = selectOrRefuse(document, options.path, path);
     const std::string output = outputOf(options.input, options.output);
     if (options.reformat) {
@@ -410,7 +421,6 @@ int runAdd(const AddOptions& options) {
         return kExitOk;
     }
 
-    requireEditable(document);
     const std::string& bytes = document.bytes();
     const std::string name = xmlName(options.name, document.file());
     std::vector<std::pair<std::string, std::string>> written;
