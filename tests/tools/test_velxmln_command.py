@@ -646,6 +646,17 @@ class DeleteAndAdd(Workspace):
         self.assertEqual(read_bytes(inline), b"<r><a x='1'/><b><d y='2'/></b><c/></r>")
 
 
+    def test_an_element_selected_twice_or_inside_another_is_edited_once(self):
+        for reformat in ([], ["--reformat"]):
+            nested = self.write("nested.xml", "<r><a><a><b/></a></a></r>")
+            self.assertResult(run("set", nested, "//a/b", "--attr", "x=1", *reformat), 0)
+            self.assertResult(run("add", nested, "//a/b", "c", *reformat), 0)
+            self.assertResult(run("select", nested, "//c", "--count"), 0, "1\n")
+            self.assertResult(run("delete", nested, "//a", *reformat), 0)
+            self.assertResult(run("format", nested), 0,
+                              '<?xml version="1.0" encoding="UTF-8"?>\r\n<r/>\r\n')
+
+
 class EditRefusals(Workspace):
     def test_refused_edits_name_what_would_be_lost_and_leave_the_file(self):
         latin1 = self.copy_of(os.path.join(DATA, "latin1.xml"), "latin1.xml")

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <unordered_set>
 #include <utility>
 
 namespace velxmlncli {
@@ -35,6 +36,19 @@ std::vector<Data*> selectTargets(const EditPath& path, Data& root) {
     return VelXmlN::XPathNavigator(&root).select(path);
 }
 
+/// Selected elements, each once, in the order selected (a "//" path can name one twice).
+std::vector<Data*> eachOnce(std::vector<Data*> selected) {
+    std::unordered_set<const Data*> seen;
+    std::size_t kept = 0;
+    for (Data* element : selected) {
+        if (seen.insert(element).second) {
+            selected[kept++] = element;
+        }
+    }
+    selected.resize(kept);
+    return selected;
+}
+
 /// A path naming `element` in messages.
 std::string pathOf(const Data& element) {
     return VelXmlN::XPathNavigator::makeXPath(element);
@@ -42,7 +56,7 @@ std::string pathOf(const Data& element) {
 
 std::vector<Data*> selectOrRefuse(SourceDocument& document, const std::string& text,
                                   const EditPath& path) {
-    std::vector<Data*> selected = selectTargets(path, *document.tree().getRoot());
+    std::vector<Data*> selected = eachOnce(selectTargets(path, *document.tree().getRoot()));
     if (selected.empty()) {
         throw CommandError(document.file() + ": XPath '" + text +
                            "' selects no element; nothing written");
