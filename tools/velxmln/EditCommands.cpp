@@ -31,7 +31,7 @@ EditPath parseEditPath(const std::string& text) {
     return text;
 }
 
-/// The elements `path` selects, the root being its first step, in document order.
+/// The elements `path` selects, the root being its first step.
 std::vector<Data*> selectTargets(const EditPath& path, Data& root) {
     return VelXmlN::XPathNavigator(&root).select(path);
 }

@@ -129,11 +129,8 @@ int main(int argc, char** argv) {
     SetOptions set;
     CLI::App* setCommand = app.add_subcommand(
         "set",
-        "Change the text or attributes of the elements an XPath selects and write the file back "
-        "atomically (to IN unless -o is given), keeping every byte it does not change: comments, "
-        "DOCTYPE, white space, line ends, quotes. --attr NAME= sets an empty value. A text is not "
-        "set on an element with child elements, and documents that are not UTF-8 or have an "
-        "internal DTD subset are refused, unless --reformat is given.");
+        "Change the text or attributes of the elements an XPath selects and write the document "
+        "back atomically (to IN unless -o is given).");
     setCommand->add_option("IN", set.input, "The XML file to change")->required();
     setCommand->add_option("XPATH", set.path, "The elements to change")->required();
     setCommand->add_option("--text", set.texts, "The new text of each element")->expected(1);
