@@ -154,12 +154,7 @@ class PlaceCollector final : public kasxmln::detail::PositionEvents {
         open_.push_back(index);
     }
 
-    void text(ByteRange text) override {
-        ElementPlace& place = places_[open_.back()];
-        if (place.texts++ == 0) {
-            place.text = span(text);
-        }
-    }
+    void text(ByteRange) override { ++places_[open_.back()].texts; }
 
     void endTag(ByteRange tag) override {
         places_[open_.back()].endTag = span(tag);

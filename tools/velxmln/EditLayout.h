@@ -34,9 +34,8 @@ struct ElementPlace {
     ByteSpan startTag;  ///< "<" to ">" inclusive
     ByteSpan name;
     std::vector<AttributePlace> attributes;
-    ByteSpan text;  ///< the first text (with the white space around it); empty when none
-    std::size_t texts = 0;
-    ByteSpan endTag;  ///< "</name>"; empty, at the end of the start tag, for "<name/>"
+    std::size_t texts = 0;  ///< texts the library reads (white space alone is none)
+    ByteSpan endTag;        ///< "</name>"; empty, at the end of the start tag, for "<name/>"
     std::size_t parent = kNone;
     std::size_t children = 0;
     std::size_t lastChild = kNone;
