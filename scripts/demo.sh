@@ -36,6 +36,18 @@ step diff plant.xml changed.xml
 step diff plant.xml "$data/plant-revised.xml" --ignore line@checked
 step scan changed.xml plant/line/machine/position/X --engine xerces
 step scan changed.xml plant/line/machine --engine node --json
+
+# Edits keep everything they do not change: comments, DOCTYPE, indentation, line ends, quotes.
+cp "$data/service.xml" "$work/service.xml"
+echo
+echo "== editing service.xml (a copy of examples/data/service.xml) in place"
+step set service.xml "service/timeout" --text 45
+step set service.xml "service/listen[@address='::1']" --attr port=8443
+step add service.xml "service/storage" compress --attr level=6
+step delete service.xml "service/listen[@address='127.0.0.1']"
+echo
+echo "$ diff -u examples/data/service.xml service.xml"
+diff -u --label examples/data/service.xml --label service.xml "$data/service.xml" service.xml
 echo
 echo "== errors: one line on standard error, exit status 2"
 step select plant.xml "plant/line[@id='1'"

@@ -51,8 +51,8 @@ if(PKG_CONFIG)
   message(STATUS "pkg-config: ${last_output}")
 endif()
 
-# The installed command starts from this prefix through its RUNPATH, with no LD_LIBRARY_PATH (on
-# Windows the DLL is installed beside it).
+# The installed command starts from this prefix with no LD_LIBRARY_PATH: it holds the library's
+# objects itself (on Windows the dependencies' DLLs are found as for the other programs).
 run(${emulator} ${prefix}/bin/velxmln${EXE_SUFFIX} --version)
 message(STATUS "installed command: ${last_output}")
 

@@ -39,7 +39,7 @@ file(GLOB library ${root}/usr/lib/libvelxmln.so.*.*)
 run(readelf -d ${library})
 expect("${last_output}" "SONAME\\)[^\n]*\\[libvelxmln\\.so\\.1\\]" "the library's SONAME")
 
-# The command starts from the unpacked root: its RUNPATH finds the unpacked library.
+# The command starts from the unpacked root (it holds the library's objects itself).
 run(${root}/usr/bin/velxmln --version)
 expect("${last_output}" "velxmln ${VERSION}" "velxmln --version")
 

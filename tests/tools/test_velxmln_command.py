@@ -6,6 +6,7 @@ Run by ctest with VELXMLN_TOOL (the built command), VELXMLN_VERSION and VELXMLN_
 import json
 import os
 import pty
+import random
 import re
 import shutil
 import signal
@@ -772,6 +773,271 @@ class PipedInputs(Workspace):
             process.stdin.close()
             process.stdout.close()
             self.assertEqual(os.listdir(self.dir), [])
+
+
+DATA = os.path.join(SOURCE, "tests", "tools", "data")
+FONTS = os.path.join(DATA, "fonts.conf")
+SETTINGS = os.path.join(DATA, "settings.xml")
+
+
+class LosslessSet(Workspace):
+    """set changes the bytes of what it edits and keeps every other byte of the file."""
+
+    def edit(self, source, *commands):
+        """Runs each command on a copy of `source`; returns the copy's path and its bytes."""
+        copy = self.copy_of(source, os.path.basename(source))
+        for command in commands:
+            self.assertResult(run(command[0], copy, *command[1:]), 0)
+        return copy, read_bytes(copy)
+
+    def test_crlf_tabs_and_single_quotes(self):
+        original = read_bytes(FONTS)
+        _, edited = self.edit(FONTS,
+                              ["set", "fontconfig/match/edit", "--attr", "mode=append",
+                               "--attr", 'note=say "it\'s" <here>'],
+                              ["set", "fontconfig/description", "--text", "Fonts & more <local>"],
+                              ["set", "fontconfig/dir[@prefix='xdg']", "--attr", "prefix="])
+        expected = (original
+                    .replace(b"mode='assign' binding='same'>",
+                             b"mode='append' binding='same' note='say \"it&#x27;s\" &#x3c;here&#x3e;'>")
+                    .replace(b"Default configuration file", b"Fonts &#x26; more &#x3c;local&#x3e;")
+                    .replace(b"<dir prefix='xdg'>", b"<dir prefix=''>"))
+        self.assertEqual(edited, expected)
+
+    def test_lf_spaces_and_attributes_on_lines_of_their_own(self):
+        original = read_bytes(SETTINGS)
+        _, edited = self.edit(SETTINGS,
+                              ["set", "settings", "--attr", "xmlns:extra=urn:x\ty"],
+                              ["set", "settings/localRepository", "--text", "/srv/m2"],
+                              ["set", "settings/offline", "--text", " true "])
+        expected = (original
+                    .replace(b'XMLSchema-instance">',
+                             b'XMLSchema-instance"\n          xmlns:extra="urn:x&#x09;y">')
+                    .replace(b"<localRepository>/home/ci/.m2/repository<",
+                             b"<localRepository>/srv/m2<")
+                    .replace(b"<offline>false<", b"<offline> true <"))
+        self.assertEqual(edited, expected)
+
+    def test_text_where_the_element_has_none_or_has_markup_around_it(self):
+        cases = [
+            ('<a/>', '<a>v</a>'),
+            ('<a x="1" />', '<a x="1">v</a>'),
+            ('<a></a>', '<a>v</a>'),
+            ('<a>\n  </a>', '<a>v</a>'),
+            ('<a><!-- c --></a>', '<a><!-- c -->v</a>'),
+            ('<a>\n  <!-- c -->\n</a>', '<a><!-- c -->v</a>'),
+            ('<a>\n  <!-- c -->\n  10 <?pi x?>\n</a>', '<a><!-- c -->v<?pi x?></a>'),
+            ('<a>\n  10\n</a>', '<a>v</a>'),
+            ('<a>1<!-- c -->0</a>', '<a>v</a>'),
+            ('<a> <![CDATA[<x>]]> </a>', '<a>v</a>'),
+        ]
+        for before, after in cases:
+            document = '<?xml version="1.0"?>\n<r>' + before + '</r>\n'
+            copy = self.write("case.xml", document)
+            self.assertResult(run("set", copy, "r/a", "--text", "v"), 0)
+            self.assertEqual(read_bytes(copy).decode(), document.replace(before, after), before)
+
+    def test_setting_a_value_and_setting_it_back_gives_the_original_bytes(self):
+        """On generated documents of every layout: an edit reads like the library's own edit
+        (--reformat), and setting the source text back restores every byte."""
+        rng = random.Random(14)
+        letters = "abcXYZ019 -_.,;:/=?" + ("" if EMULATOR else "\u00e9\u20ac")
+        runs = 2 if EMULATOR else 30  # a run under Wine takes a second a command
+        for attempt in range(runs):
+            line_end = rng.choice(["\n", "\r\n"])
+            step = rng.choice(["\t", "  ", "    "])
+            quote = rng.choice(['"', "'"])
+            other = "'" if quote == '"' else '"'
+            counter = [0]
+            elements = []
+
+            def value(attribute):
+                text = "".join(rng.choice(letters + (other if attribute else "'\""))
+                               for _ in range(rng.randint(1, 12))).strip()
+                return text or "v"
+
+            def element(depth, path, indent):
+                name = rng.choice(["item", "entry", "group"])
+                counter[0] += 1
+                here = "%s/%s[@id='%d']" % (path, name, counter[0]) if path else \
+                    "%s[@id='%d']" % (name, counter[0])
+                note = value(True)
+                out = indent + "<%s id=%s%d%s note=%s%s%s>" % (name, quote, counter[0], quote,
+                                                             quote, note, quote)
+                if depth == 3 or rng.random() < 0.3:
+                    text = value(False)
+                    elements.append((here, note, text))
+                    return out + text + "</%s>" % name
+                elements.append((here, note, None))
+                children = [element(depth + 1, here, indent + step)
+                            for _ in range(rng.randint(1, 3))]
+                if rng.random() < 0.3:
+                    children.insert(rng.randint(0, len(children)),
+                                    indent + step + "<!-- %s -->" % value(False).replace("-", "_"))
+                return (out + line_end + line_end.join(children) + line_end + indent +
+                        "</%s>" % name)
+
+            document = ('<?xml version="1.0" encoding="UTF-8"?>' + line_end +
+                        "<!-- generated -->" + line_end + element(0, "", "") + line_end)
+            original = self.write("doc.xml", document)
+            source = read_bytes(original)
+            path, note, text = rng.choice(elements)
+            edits = [("--attr", "note=", note), ("--attr", "added=", None)]
+            if text is not None:
+                edits.append(("--text", "", text))
+            option, prefix, old = rng.choice(edits)
+            new = value(option == "--attr")
+            self.assertResult(run("set", original, path, option, prefix + new, "-o",
+                                  self.path("edited.xml")), 0)
+            self.assertResult(run("set", original, path, option, prefix + new, "--reformat",
+                                  "-o", self.path("reference.xml")), 0)
+            self.assertEqual(run("format", self.path("edited.xml")),
+                             run("format", self.path("reference.xml")), document)
+            if old is not None:
+                self.assertResult(run("set", self.path("edited.xml"), path, option, prefix + old), 0)
+                self.assertEqual(read_bytes(self.path("edited.xml")), source, (path, option, new))
+            # Adding and deleting read like the library's own edits too.
+            parents = [path for path, _, text in elements if text is None]
+            if len(elements) > 1 and (not parents or rng.random() < 0.5):
+                edit = ["delete", rng.choice(elements[1:])[0]]
+            elif parents:
+                edit = (["add", rng.choice(parents), "new", "--attr", "a=" + value(True)] +
+                        (["--text", value(False)] if rng.random() < 0.5 else []))
+            else:
+                continue
+            self.assertResult(run(edit[0], original, *edit[1:], "-o", self.path("edited.xml")), 0)
+            self.assertResult(run(edit[0], original, *edit[1:], "--reformat",
+                                  "-o", self.path("reference.xml")), 0)
+            self.assertEqual(run("format", self.path("edited.xml")),
+                             run("format", self.path("reference.xml")), (document, edit))
+
+
+class DeleteAndAdd(Workspace):
+    def test_delete_takes_an_element_with_its_line_or_one_attribute(self):
+        copy = self.copy_of(FONTS, "fonts.conf")
+        original = read_bytes(copy)
+        self.assertResult(run("delete", copy, "fontconfig/dir[@prefix='xdg']"), 0)
+        self.assertResult(run("delete", copy, "fontconfig/match/edit", "--attr", "binding",
+                              "--attr", "name"), 0)
+        self.assertResult(run("delete", copy, "fontconfig/config/rescan/int"), 0)
+        self.assertEqual(read_bytes(copy), original
+                         .replace(b"\t<dir prefix='xdg'>fonts</dir>\r\n", b"")
+                         .replace(b"<edit name='family' mode='assign' binding='same'>",
+                                  b"<edit mode='assign'>")
+                         .replace(b"<rescan><int>30</int></rescan>", b"<rescan></rescan>"))
+
+        copy = self.copy_of(SETTINGS, "settings.xml")
+        original = read_bytes(copy)
+        self.assertResult(run("delete", copy, "settings/mirrors/mirror", "-o", "-"), 0,
+                          original.replace(b"    <mirror>\n      <id>internal</id>\n"
+                                           b"      <mirrorOf>central</mirrorOf>\n"
+                                           b"      <url>https://repo.example.org/maven2</url>\n"
+                                           b"    </mirror>\n", b"").decode())
+        self.assertEqual(read_bytes(copy), original)
+
+    def test_add_follows_indentation_line_ends_and_quotes(self):
+        copy = self.copy_of(FONTS, "fonts.conf")
+        original = read_bytes(copy)
+        self.assertResult(run("add", copy, "fontconfig", "dir", "--attr", "prefix=cwd",
+                              "--text", "fonts & more"), 0)
+        self.assertResult(run("add", copy, "fontconfig/config", "blank"), 0)
+        self.assertResult(run("add", copy, "fontconfig/config/blank", "int", "--text", "1"), 0)
+        self.assertEqual(read_bytes(copy), original
+                         .replace(b"\t\t<rescan><int>30</int></rescan>\r\n",
+                                  b"\t\t<rescan><int>30</int></rescan>\r\n"
+                                  b"\t\t<blank>\r\n\t\t\t<int>1</int>\r\n\t\t</blank>\r\n")
+                         .replace(b"\t</config>\r\n</fontconfig>",
+                                  b"\t</config>\r\n\t<dir prefix='cwd'>fonts &#x26; more</dir>\r\n"
+                                  b"</fontconfig>"))
+
+        copy = self.copy_of(SETTINGS, "settings.xml")
+        original = read_bytes(copy)
+        self.assertResult(run("add", copy, "settings/profiles/profile/activation", "os",
+                              "--text", "Linux"), 0)
+        self.assertResult(run("add", copy, "settings/mirrors", "mirror", "--attr", "id=b"), 0)
+        self.assertEqual(read_bytes(copy), original
+                         .replace(b"<jdk>17</jdk>\n", b"<jdk>17</jdk>\n        <os>Linux</os>\n")
+                         .replace(b"    </mirror>\n", b'    </mirror>\n    <mirror id="b"/>\n'))
+
+        inline = self.write("inline.xml", "<r><a x='1'/><b/></r>")
+        self.assertResult(run("add", inline, "r", "c"), 0)
+        self.assertResult(run("add", inline, "r/b", "d", "--attr", "y=2"), 0)
+        self.assertEqual(read_bytes(inline), b"<r><a x='1'/><b><d y='2'/></b><c/></r>")
+
+
+    def test_an_element_selected_twice_or_inside_another_is_edited_once(self):
+        for reformat in ([], ["--reformat"]):
+            nested = self.write("nested.xml", "<r><a><a><b/></a></a></r>")
+            self.assertResult(run("set", nested, "//a/b", "--attr", "x=1", *reformat), 0)
+            self.assertResult(run("add", nested, "//a/b", "c", *reformat), 0)
+            self.assertResult(run("select", nested, "//c", "--count"), 0, "1\n")
+            self.assertResult(run("delete", nested, "//a", *reformat), 0)
+            self.assertResult(run("format", nested), 0,
+                              '<?xml version="1.0" encoding="UTF-8"?>\r\n<r/>\r\n')
+
+
+class EditRefusals(Workspace):
+    def test_refused_edits_name_what_would_be_lost_and_leave_the_file(self):
+        latin1 = self.copy_of(os.path.join(DATA, "latin1.xml"), "latin1.xml")
+        subset = self.copy_of(os.path.join(DATA, "internal-subset.xml"), "subset.xml")
+        fonts = self.copy_of(FONTS, "fonts.conf")
+        keep = "rewriting it would drop its comments, processing instructions, DOCTYPE and layout"
+        cases = [
+            (["set", latin1, "anlage/linie", "--attr", "x=1"],
+             latin1 + ": cannot keep the file as it is (it is encoded in ISO-8859-1): " + keep +
+             " and make it UTF-8; give --reformat to rewrite it anyway"),
+            (["delete", subset, "policyconfig/vendor"],
+             subset + ": cannot keep the file as it is (it has an internal DTD subset): " + keep +
+             "; give --reformat to rewrite it anyway"),
+            (["set", fonts, "fontconfig/match", "--text", "x"],
+             fonts + ": set --text: /fontconfig/match has child elements, which a text would be "
+             "mixed into; nothing written (give --reformat to set it anyway)"),
+            (["add", fonts, "fontconfig/description", "b"],
+             fonts + ": add: /fontconfig/description holds a text, which an element would be mixed "
+             "into; nothing written (give --reformat to add it anyway)"),
+            (["add", fonts, "fontconfig", "1st"], fonts + ": invalid XML name '1st'"),
+            (["add", fonts, "fontconfig", "dir", "--attr", "a b=1"],
+             fonts + ": invalid XML name 'a b'"),
+            (["set", fonts, "fontconfig/dir", "--text", "bell\x07"],
+             "control character U+0007 at byte 4 cannot be written as XML: 'bell\\x07'"),
+            (["delete", fonts, "fontconfig"],
+             fonts + ": delete: the root element cannot be deleted; nothing written"),
+            (["delete", fonts, "fontconfig/dir", "--attr", "suffix"],
+             fonts + ": delete: no selected element has attribute 'suffix'; nothing written"),
+            (["delete", fonts, "fontconfig/dir", "--attr", ""],
+             "invalid --attr '': expected an attribute name"),
+            (["delete", fonts, "fontconfig/font"],
+             fonts + ": XPath 'fontconfig/font' selects no element; nothing written"),
+        ]
+        originals = {name: read_bytes(name) for name in (latin1, subset, fonts)}
+        for args, err in cases:
+            self.assertResult(run(*args), 2, "", "velxmln: " + err + "\n")
+        for name, content in originals.items():
+            self.assertEqual(read_bytes(name), content, name)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["fonts.conf", "latin1.xml", "subset.xml"])
+
+    def test_reformat_edits_the_tree_and_writes_the_library_layout(self):
+        latin1 = self.copy_of(os.path.join(DATA, "latin1.xml"), "latin1.xml")
+        self.assertResult(run("set", latin1, "anlage/linie", "--attr", "x=1", "--reformat"), 0)
+        self.assertEqual(read_bytes(latin1),
+                         '<?xml version="1.0" encoding="UTF-8"?>\r\n'
+                         '<anlage name="Gr\u00fcnwald">\r\n\t<linie id="1" x="1"/>\r\n'
+                         '</anlage>\r\n'.encode("utf-8"))
+        subset = self.copy_of(os.path.join(DATA, "internal-subset.xml"), "subset.xml")
+        self.assertResult(run("delete", subset, "policyconfig/action", "--reformat"), 0)
+        self.assertResult(run("add", subset, "policyconfig", "id", "--text", "7", "--reformat"), 0)
+        self.assertEqual(read_bytes(subset),
+                         b'<?xml version="1.0" encoding="UTF-8"?>\r\n<policyconfig>\r\n'
+                         b'\t<vendor>Example Project</vendor>\r\n\t<id>7</id>\r\n</policyconfig>\r\n')
+        fonts = self.copy_of(FONTS, "fonts.conf")
+        self.assertResult(run("set", fonts, "fontconfig/config", "--text", "x", "--reformat"), 0)
+        self.assertIn(b"\t<config>x<rescan>\r\n", read_bytes(fonts))
+
+    def test_help_of_the_edit_commands(self):
+        for command in ("set", "delete", "add"):
+            status, out, err = run(command, "--help")
+            self.assertEqual((status, err), (0, ""), command)
+            self.assertIn("--reformat", out)
 
 
 if __name__ == "__main__":

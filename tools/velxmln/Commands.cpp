@@ -21,13 +21,7 @@
 #include <utility>
 
 namespace velxmlncli {
-namespace {
 
-using VelXmlN::Data;
-using VelXmlN::Comparing::DifferentItem;
-
-/// Writes `tree` to `target`: standard output for "-", otherwise the file, through a temporary
-/// file beside it.
 void writeDocument(const VelXmlN::Tree& tree, const std::string& target) {
     const std::string name = target == kStandardStream ? std::string("standard output") : target;
     if (tree.getRoot() == nullptr) {
@@ -39,6 +33,11 @@ void writeDocument(const VelXmlN::Tree& tree, const std::string& target) {
         throw CommandError(name + ": " + error.what());
     }
 }
+
+namespace {
+
+using VelXmlN::Data;
+using VelXmlN::Comparing::DifferentItem;
 
 /// One field of a difference record: a text, a count, or nothing (the side lacks the item).
 struct Field {
@@ -424,39 +423,6 @@ int runScan(const ScanOptions& options) {
                   << oneLine(input.message(message)) << '\n';
     }
     return messages.empty() ? kExitOk : kExitError;
-}
-
-int runSet(const SetOptions& options) {
-    const CommandPath path = parseCommandPath(options.path);
-    if (options.texts.empty() && options.attributes.empty()) {
-        throw CommandError("set: nothing to change; give --text or --attr");
-    }
-    std::vector<std::pair<std::string, std::string>> attributes;
-    for (const std::string& attribute : options.attributes) {
-        const std::size_t equals = attribute.find('=');
-        if (equals == 0 || equals == std::string::npos) {
-            throw CommandError("invalid --attr '" + attribute + "': expected NAME=VALUE");
-        }
-        attributes.emplace_back(attribute.substr(0, equals), attribute.substr(equals + 1));
-    }
-
-    const std::string target = editTarget("set", options.input, options.output);
-    std::unique_ptr<VelXmlN::Tree> tree = readDocument(options.input);
-    const std::vector<Data*> selected = selectElements(path, *tree->getRoot());
-    if (selected.empty()) {
-        throw CommandError(inputName(options.input) + ": XPath '" + options.path +
-                           "' selects no element; nothing written");
-    }
-    for (Data* element : selected) {
-        if (!options.texts.empty()) {
-            element->setData(options.texts.front());
-        }
-        for (const auto& [name, value] : attributes) {
-            element->setAttribute(name, value);
-        }
-    }
-    writeDocument(*tree, target);
-    return kExitOk;
 }
 
 }  // namespace velxmlncli

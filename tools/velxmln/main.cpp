@@ -37,6 +37,11 @@ const char* const kPathHelp =
     "value), then a position [N] counted from 1 among the siblings that match: "
     "dir[@prefix='xdg'][2]";
 
+const char* const kReformatHelp =
+    "Edit the tree and write it in the library's layout (UTF-8, CR LF, one tab per level; "
+    "comments, processing instructions and the DOCTYPE dropped), also for documents whose bytes "
+    "cannot be kept";
+
 // An interrupted edit leaves its file as it was; the temporary file beside it goes too, and the
 // signal then ends the program as it would have.
 extern "C" void onInterrupt(int signalNumber) {
@@ -171,6 +176,33 @@ int main(int argc, char** argv) {
     setCommand->add_option("--attr", set.attributes,
                            "Set attribute NAME to VALUE (NAME=VALUE; repeatable)");
     setCommand->add_option("-o,--output", set.output, "Write to this file instead of IN");
+    setCommand->add_flag("--reformat", set.reformat, kReformatHelp);
+
+    DeleteOptions remove;
+    CLI::App* deleteCommand = app.add_subcommand(
+        "delete",
+        "Delete the elements an XPath selects, or only their attributes NAME with --attr, and "
+        "write the file back with every other byte kept (to IN unless -o is given).");
+    deleteCommand->add_option("IN", remove.input, "The XML file to change")->required();
+    deleteCommand->add_option("XPATH", remove.path, kPathHelp)->required();
+    deleteCommand->add_option("--attr", remove.attributes,
+                              "Delete this attribute instead of the element (repeatable)");
+    deleteCommand->add_option("-o,--output", remove.output, "Write to this file instead of IN");
+    deleteCommand->add_flag("--reformat", remove.reformat, kReformatHelp);
+
+    AddOptions add;
+    CLI::App* addCommand = app.add_subcommand(
+        "add",
+        "Add a child element NAME, after the other children, to each element an XPath selects, "
+        "in the file's own indentation, line ends and quotes (to IN unless -o is given).");
+    addCommand->add_option("IN", add.input, "The XML file to change")->required();
+    addCommand->add_option("XPATH", add.path, kPathHelp)->required();
+    addCommand->add_option("NAME", add.name, "The name of the new element")->required();
+    addCommand->add_option("--text", add.texts, "The text of the new element")->expected(1);
+    addCommand->add_option("--attr", add.attributes,
+                           "Give it attribute NAME with VALUE (NAME=VALUE; repeatable)");
+    addCommand->add_option("-o,--output", add.output, "Write to this file instead of IN");
+    addCommand->add_flag("--reformat", add.reformat, kReformatHelp);
 
     describeRules(app);
 
@@ -196,6 +228,12 @@ int main(int argc, char** argv) {
         }
         if (scanCommand->parsed()) {
             return runScan(scan);
+        }
+        if (deleteCommand->parsed()) {
+            return runDelete(remove);
+        }
+        if (addCommand->parsed()) {
+            return runAdd(add);
         }
         return runSet(set);
     };
