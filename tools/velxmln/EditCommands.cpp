@@ -3,16 +3,14 @@
 #include "Commands.h"
 #include "EditLayout.h"
 #include "Input.h"
-#include "PathCheck.h"
+#include "PathLanguage.h"
 
 #include <VelXmlN/AtomicFile.h>
-#include <VelXmlN/XPathNavigator.h>
 
 #include <iostream>
 #include <map>
 #include <memory>
 #include <set>
-#include <unordered_set>
 #include <utility>
 
 namespace velxmlncli {
@@ -20,43 +18,10 @@ namespace {
 
 using VelXmlN::Data;
 
-// The command's paths. Parsed before the file is read, so that a bad path is refused first.
-using EditPath = std::string;
-
-EditPath parseEditPath(const std::string& text) {
-    const std::string problem = findPathProblem(text);
-    if (!problem.empty()) {
-        throw CommandError("invalid XPath '" + text + "': " + problem);
-    }
-    return text;
-}
-
-/// The elements `path` selects, the root being its first step.
-std::vector<Data*> selectTargets(const EditPath& path, Data& root) {
-    return VelXmlN::XPathNavigator(&root).select(path);
-}
-
-/// Selected elements, each once, in the order selected (a "//" path can name one twice).
-std::vector<Data*> eachOnce(std::vector<Data*> selected) {
-    std::unordered_set<const Data*> seen;
-    std::size_t kept = 0;
-    for (Data* element : selected) {
-        if (seen.insert(element).second) {
-            selected[kept++] = element;
-        }
-    }
-    selected.resize(kept);
-    return selected;
-}
-
-/// A path naming `element` in messages.
-std::string pathOf(const Data& element) {
-    return VelXmlN::XPathNavigator::makeXPath(element);
-}
-
+/// The elements `path` selects, each once, in document order; none is an error.
 std::vector<Data*> selectOrRefuse(SourceDocument& document, const std::string& text,
-                                  const EditPath& path) {
-    std::vector<Data*> selected = eachOnce(selectTargets(path, *document.tree().getRoot()));
+                                  const CommandPath& path) {
+    std::vector<Data*> selected = selectElements(path, *document.tree().getRoot());
     if (selected.empty()) {
         throw CommandError(document.file() + ": XPath '" + text +
                            "' selects no element; nothing written");
@@ -252,7 +217,7 @@ CommandError refusal(const SourceDocument& document, const std::string& what,
 }  // namespace
 
 int runSet(const SetOptions& options) {
-    const EditPath path = parseEditPath(options.path);
+    const CommandPath path = parseCommandPath(options.path);
     if (options.texts.empty() && options.attributes.empty()) {
         throw CommandError("set: nothing to change; give --text or --attr");
     }
@@ -289,7 +254,7 @@ int runSet(const SetOptions& options) {
         if (!options.texts.empty()) {
             if (place.children > 0) {
                 throw refusal(document,
-                              "set --text: " + pathOf(*element) +
+                              "set --text: " + uniquePath(*element) +
                                   " has child elements, which a text would be mixed into",
                               "set it");
             }
@@ -304,7 +269,7 @@ int runSet(const SetOptions& options) {
 }
 
 int runDelete(const DeleteOptions& options) {
-    const EditPath path = parseEditPath(options.path);
+    const CommandPath path = parseCommandPath(options.path);
     for (const std::string& name : options.attributes) {
         if (name.empty() || name.find('=') != std::string::npos) {
             throw CommandError("invalid --attr '" + name + "': expected an attribute name");
@@ -412,7 +377,7 @@ int runDelete(const DeleteOptions& options) {
 }
 
 int runAdd(const AddOptions& options) {
-    const EditPath path = parseEditPath(options.path);
+    const CommandPath path = parseCommandPath(options.path);
     const auto attributes = parseAssignments(options.attributes);
 
     SourceDocument document(options.input);
@@ -450,7 +415,7 @@ int runAdd(const AddOptions& options) {
         if (place.texts > 0) {
             throw refusal(
                 document,
-                "add: " + pathOf(*element) + " holds a text, which an element would be mixed into",
+                "add: " + uniquePath(*element) + " holds a text, which an element would be mixed into",
                 "add it");
         }
         // The new element takes the parent's quotes, else those of the document.
