@@ -3,13 +3,12 @@
 #include "Commands.h"
 #include "EditLayout.h"
 #include "Input.h"
+#include "Output.h"
 #include "PathLanguage.h"
 
-#include <VelXmlN/AtomicFile.h>
-
-#include <iostream>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <set>
 #include <utility>
 
@@ -51,10 +50,6 @@ std::vector<std::pair<std::string, std::string>> parseAssignments(
     return assignments;
 }
 
-std::string outputOf(const std::string& input, const std::string& output) {
-    return output.empty() ? input : output;
-}
-
 /// Refuses a document that cannot be edited byte for byte, saying what rewriting it would lose.
 void requireEditable(const SourceDocument& document) {
     const std::string& why = document.notEditable();
@@ -69,30 +64,14 @@ void requireEditable(const SourceDocument& document) {
                        "; give --reformat to rewrite it anyway");
 }
 
-/// Writes the edited bytes to `file` ("-": standard output) as a whole or not at all.
-void writeBytes(const std::string& bytes, const std::string& file) {
-    if (file == "-") {
-        std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        std::cout.flush();
-        if (!std::cout) {
-            throw CommandError("cannot write to standard output");
-        }
-        return;
-    }
-    try {
-        VelXmlN::writeFileAtomically(file, [&](std::ostream& out) {
-            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        });
-    } catch (const std::runtime_error& error) {
-        throw CommandError(error.what());
-    }
-}
-
-/// Checks that the edited bytes are still a document, then writes them.
-void finish(const SourceDocument& document, const ByteEdits& edits, const std::string& file) {
+/// Checks that the edited bytes are still a document, then writes them to `target` ("-":
+/// standard output) as a whole or not at all.
+void finish(const SourceDocument& document, const ByteEdits& edits, const std::string& target) {
     const std::string edited = edits.apply(document.bytes());
     checkReadsBack(edited, document.file());
-    writeBytes(edited, file);
+    writeOutput(target, [&edited](std::ostream& out) {
+        out.write(edited.data(), static_cast<std::streamsize>(edited.size()));
+    });
 }
 
 bool isSpace(char c) {
@@ -223,12 +202,12 @@ int runSet(const SetOptions& options) {
     }
     const auto attributes = parseAssignments(options.attributes);
 
+    const std::string output = editTarget("set", options.input, options.output);
     SourceDocument document(options.input);
     if (!options.reformat) {
         requireEditable(document);
     }
     const std::vector<Data*> selected = selectOrRefuse(document, options.path, path);
-    const std::string output = outputOf(options.input, options.output);
     if (options.reformat) {
         for (Data* element : selected) {
             if (!options.texts.empty()) {
@@ -276,12 +255,12 @@ int runDelete(const DeleteOptions& options) {
         }
     }
 
+    const std::string output = editTarget("delete", options.input, options.output);
     SourceDocument document(options.input);
     if (!options.reformat) {
         requireEditable(document);
     }
     std::vector<Data*> selected = selectOrRefuse(document, options.path, path);
-    const std::string output = outputOf(options.input, options.output);
     Data* root = document.tree().getRoot();
     if (options.attributes.empty()) {
         for (const Data* element : selected) {
@@ -380,12 +359,12 @@ int runAdd(const AddOptions& options) {
     const CommandPath path = parseCommandPath(options.path);
     const auto attributes = parseAssignments(options.attributes);
 
+    const std::string output = editTarget("add", options.input, options.output);
     SourceDocument document(options.input);
     if (!options.reformat) {
         requireEditable(document);
     }
     const std::vector<Data*> selected = selectOrRefuse(document, options.path, path);
-    const std::string output = outputOf(options.input, options.output);
     if (options.reformat) {
         for (Data* element : selected) {
             Data* child = element->createChild(options.name);
@@ -413,10 +392,10 @@ int runAdd(const AddOptions& options) {
         const std::size_t index = document.indexOf(element);
         const ElementPlace& place = document.place(index);
         if (place.texts > 0) {
-            throw refusal(
-                document,
-                "add: " + uniquePath(*element) + " holds a text, which an element would be mixed into",
-                "add it");
+            throw refusal(document,
+                          "add: " + uniquePath(*element) +
+                              " holds a text, which an element would be mixed into",
+                          "add it");
         }
         // The new element takes the parent's quotes, else those of the document.
         const char quote =

@@ -7,15 +7,9 @@
 #include "nodelib/FastReader.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <iostream>
 #include <istream>
 #include <map>
-#include <streambuf>
-#include <system_error>
 
 namespace velxmlncli {
 namespace {
@@ -26,79 +20,6 @@ using VelXmlN::Data;
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
-
-std::string systemReason(int code) {
-    return code != 0 ? std::generic_category().message(code) : std::string("unknown reason");
-}
-
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-
-/// Every byte of `file`, or of standard input for "-".
-std::string readAll(const std::string& file) {
-    std::unique_ptr<std::FILE, FileCloser> owned;
-    std::FILE* in = stdin;
-    if (file != "-") {
-        std::error_code ignored;
-        if (std::filesystem::is_directory(file, ignored)) {
-            throw CommandError(file + ": is a directory");
-        }
-        errno = 0;
-        owned.reset(std::fopen(file.c_str(), "rb"));
-        if (!owned) {
-            throw CommandError(file + ": cannot open: " + systemReason(errno));
-        }
-        in = owned.get();
-    }
-    std::string bytes;
-    std::size_t size = 0;
-    for (;;) {
-        bytes.resize(std::max<std::size_t>(size + (size >> 1), std::size_t{1} << 16));
-        errno = 0;
-        const std::size_t count = std::fread(&bytes[size], 1, bytes.size() - size, in);
-        size += count;
-        if (size < bytes.size()) {
-            if (std::ferror(in) != 0) {
-                throw CommandError(file + ": cannot read: " + systemReason(errno));
-            }
-            break;
-        }
-    }
-    bytes.resize(size);
-    return bytes;
-}
-
-/// Lets the library read a document held in memory without copying it; it can seek, so the reader
-/// parses the bytes where they are.
-class MemoryBuffer : public std::streambuf {
-  public:
-    explicit MemoryBuffer(const std::string& bytes) {
-        char* begin = const_cast<char*>(bytes.data());
-        setg(begin, begin, begin + bytes.size());
-    }
-
-  protected:
-    pos_type seekoff(off_type offset, std::ios_base::seekdir from,
-                     std::ios_base::openmode which) override {
-        if ((which & std::ios_base::in) == 0) {
-            return pos_type(off_type(-1));
-        }
-        const off_type base = from == std::ios_base::beg   ? 0
-                              : from == std::ios_base::cur ? gptr() - eback()
-                                                           : egptr() - eback();
-        const off_type target = base + offset;
-        if (target < 0 || target > egptr() - eback()) {
-            return pos_type(off_type(-1));
-        }
-        setg(eback(), eback() + target, egptr());
-        return pos_type(target);
-    }
-
-    pos_type seekpos(pos_type position, std::ios_base::openmode which) override {
-        return seekoff(off_type(position), std::ios_base::beg, which);
-    }
-};
 
 /// The fast reader's element events are not needed here: the tree comes from the library's reader.
 class NoNodes final : public kasxmln::detail::NodeEvents {
@@ -216,17 +137,7 @@ std::string whyNotEditable(const std::string& bytes) {
 }  // namespace
 
 SourceDocument::SourceDocument(const std::string& file)
-    : file_(file), bytes_(readAll(file)), tree_(std::make_unique<VelXmlN::Tree>()) {
-    MemoryBuffer buffer(bytes_);
-    std::istream in(&buffer);
-    try {
-        tree_->buildOfStream(in);
-    } catch (const kasxmln::CXMLException& error) {
-        throw CommandError(file_ + ": " + error.what());
-    }
-    if (tree_->getRoot() == nullptr) {
-        throw CommandError(file_ + ": the file holds no document");
-    }
+    : file_(inputName(file)), bytes_(readInput(file)), tree_(parseDocument(bytes_, file)) {
     findPlaces();
     if (notEditable_.empty()) {
         findStyle();

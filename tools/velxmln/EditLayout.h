@@ -49,10 +49,11 @@ struct ElementPlace {
 /// fast reader takes the document, where each element of the tree lies in the bytes.
 class SourceDocument {
   public:
-    /// Reads `file` ("-": standard input). Throws CommandError naming the file when it cannot be
-    /// read or is not a well-formed document.
+    /// Reads `file` ("-": standard input) once. Throws CommandError naming the input when it
+    /// cannot be read or is not a well-formed document.
     explicit SourceDocument(const std::string& file);
 
+    /// The input as messages name it: "standard input" for "-", otherwise the file name.
     const std::string& file() const noexcept { return file_; }
     const std::string& bytes() const noexcept { return bytes_; }
     VelXmlN::Tree& tree() noexcept { return *tree_; }

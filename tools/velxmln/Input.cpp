@@ -137,16 +137,6 @@ class FileBuffer : public std::streambuf {
     std::vector<char> block_;
 };
 
-/// A document in memory, read in place.
-class MemoryBuffer : public std::streambuf {
-  public:
-    explicit MemoryBuffer(std::string_view bytes) {
-        // The get area is only ever read; the stream buffer interface merely lacks a const form.
-        char* begin = const_cast<char*>(bytes.data());
-        setg(begin, begin, begin + bytes.size());
-    }
-};
-
 /// Builds the document that `buffer` reads from `file`; `readError` tells whether reading failed
 /// (a document cut short by a failed read is reported as the read error it is).
 template <typename ReadError>
@@ -294,6 +284,32 @@ std::string readInput(const std::string& file) {
     }
     bytes.resize(length);
     return bytes;
+}
+
+MemoryBuffer::MemoryBuffer(std::string_view bytes) {
+    // The get area is only ever read; the stream buffer interface merely lacks a const form.
+    char* begin = const_cast<char*>(bytes.data());
+    setg(begin, begin, begin + bytes.size());
+}
+
+MemoryBuffer::pos_type MemoryBuffer::seekoff(off_type offset, std::ios_base::seekdir from,
+                                             std::ios_base::openmode which) {
+    if ((which & std::ios_base::in) == 0) {
+        return pos_type(off_type(-1));
+    }
+    const off_type base = from == std::ios_base::beg   ? 0
+                          : from == std::ios_base::cur ? gptr() - eback()
+                                                       : egptr() - eback();
+    const off_type target = base + offset;
+    if (target < 0 || target > egptr() - eback()) {
+        return pos_type(off_type(-1));
+    }
+    setg(eback(), eback() + target, egptr());
+    return pos_type(target);
+}
+
+MemoryBuffer::pos_type MemoryBuffer::seekpos(pos_type position, std::ios_base::openmode which) {
+    return seekoff(off_type(position), std::ios_base::beg, which);
 }
 
 std::unique_ptr<VelXmlN::Tree> parseDocument(std::string_view bytes, const std::string& file) {

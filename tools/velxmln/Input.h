@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
+#include <streambuf>
 #include <string>
 #include <string_view>
 
@@ -41,8 +42,20 @@ std::unique_ptr<VelXmlN::Tree> readDocument(const std::string& file);
 /// when it is missing, a directory, or cannot be opened or read.
 std::string readInput(const std::string& file);
 
-/// Builds the document in `bytes`, read from `file` (which only names it in messages). Throws
-/// CommandError as readDocument does.
+/// A document held in memory as a stream buffer that can seek, so that the library's reader
+/// parses the bytes where they lie instead of copying them first. `bytes` must outlive it.
+class MemoryBuffer : public std::streambuf {
+  public:
+    explicit MemoryBuffer(std::string_view bytes);
+
+  protected:
+    pos_type seekoff(off_type offset, std::ios_base::seekdir from,
+                     std::ios_base::openmode which) override;
+    pos_type seekpos(pos_type position, std::ios_base::openmode which) override;
+};
+
+/// Builds the document in `bytes`, read from `file` (which only names it in messages), without
+/// copying them. Throws CommandError as readDocument does.
 std::unique_ptr<VelXmlN::Tree> parseDocument(std::string_view bytes, const std::string& file);
 
 /// The input of a scan as a file that the scanners, which take a file name and may open it more
