@@ -36,18 +36,37 @@ const char* const kScanRules =
     "after the elements found before it), or when standard output cannot be written; 141,\n"
     "quietly, when standard output is a pipe whose reader has gone.";
 
-// The same for the three subcommands that edit a file.
-const char* const kEditRules =
-    "IN may be - (standard input) when -o is given; -o - is standard output. A path that\n"
-    "selects nothing is an error, and nothing is written.\n" VELXMLN_STATUS_RULES;
+// What the three subcommands that edit a file keep, and where they need --reformat.
+#define VELXMLN_KEPT_BYTES                                                                  \
+    "Every byte the edit does not change is kept: comments, processing instructions, the\n" \
+    "DOCTYPE, white space, line ends, quotes and the encoding declaration.\n"
+
+#define VELXMLN_EDIT_IO_RULES                                                                   \
+    "Refused unless --reformat (which writes the library's layout as format does): documents\n" \
+    "that are not UTF-8 or US-ASCII, or have an internal DTD subset.\n"                         \
+    "IN may be - (standard input) when -o is given; -o - is standard output. A path that\n"     \
+    "selects nothing is an error, and nothing is written.\n" VELXMLN_STATUS_RULES
+
+const char* const kSetRules = VELXMLN_KEPT_BYTES
+    "--attr NAME= sets an empty value. --text is refused on an element with child elements\n"
+    "(the text would be mixed into them) unless --reformat.\n" VELXMLN_EDIT_IO_RULES;
+
+const char* const kDeleteRules = VELXMLN_KEPT_BYTES
+    "An element on a line of its own takes the line with it. Deleting the root element, or\n"
+    "an attribute that no selected element has, is refused.\n" VELXMLN_EDIT_IO_RULES;
+
+const char* const kAddRules = VELXMLN_KEPT_BYTES
+    "The new element follows the file's own indentation, line ends and quotes. An element\n"
+    "that holds a text gets no child (it would be mixed into the text) unless "
+    "--reformat.\n" VELXMLN_EDIT_IO_RULES;
 
 }  // namespace
 
 void describeRules(CLI::App& app) {
     static const std::map<std::string, const char*> rules = {
         {"format", kFormatRules}, {"select", kSelectRules}, {"diff", kDiffRules},
-        {"scan", kScanRules},     {"set", kEditRules},      {"delete", kEditRules},
-        {"add", kEditRules}};
+        {"scan", kScanRules},     {"set", kSetRules},       {"delete", kDeleteRules},
+        {"add", kAddRules}};
     app.footer(kCommonRules);
     for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
         const auto found = rules.find(command->get_name());

@@ -168,8 +168,8 @@ int main(int argc, char** argv) {
     SetOptions set;
     CLI::App* setCommand = app.add_subcommand(
         "set",
-        "Change the text or attributes of the elements an XPath selects and write the document "
-        "back atomically (to IN unless -o is given).");
+        "Change the text or attributes of the elements an XPath selects and write the file back "
+        "with every other byte kept (to IN unless -o is given).");
     setCommand->add_option("IN", set.input, "The XML file to change")->required();
     setCommand->add_option("XPATH", set.path, kPathHelp)->required();
     setCommand->add_option("--text", set.texts, "The new text of each element")->expected(1);
