@@ -79,7 +79,7 @@ class Workspace(unittest.TestCase):
 class Usage(Workspace):
     def test_version_and_help_on_every_subcommand(self):
         self.assertResult(run("--version"), 0, "velxmln " + VERSION + "\n")
-        for command in ("format", "select", "diff", "scan", "set"):
+        for command in ("format", "select", "diff", "scan", "set", "delete", "add"):
             status, out, err = run(command, "--help")
             self.assertEqual((status, err), (0, ""), command)
             self.assertIn("Usage: velxmln " + command + " [OPTIONS]", out)
@@ -502,7 +502,7 @@ class CommandPaths(Workspace):
                           "velxmln: --count excludes --values (see velxmln --help)\n")
 
     def test_help_states_the_path_rules(self):
-        for command in ("select", "set"):
+        for command in ("select", "set", "delete", "add"):
             status, out, _ = run(command, "--help")
             self.assertEqual(status, 0)
             for rule in ("The first step names the root element", "at most one predicate",
@@ -629,13 +629,16 @@ class StandardStreams(Workspace):
         for args in (["diff", "-", PLANT], ["diff", PLANT, "-"]):
             self.assertResult(run_fed(args, fed), 0)
         self.assertEqual(run_fed(["diff", "-", REVISED], fed), run("diff", PLANT, REVISED))
-        status, out, err = run_fed(["set", "-", "plant/line[@id='2']", "--attr", "a=1", "-o", "-"],
-                                   fed)
-        self.assertEqual((status, err), (0, ""))
-        self.assertIn('\t<line id="2" name="Packing" a="1">\r\n', out)
+        plant = self.PLANT_BYTES.decode("utf-8")
+        self.assertResult(run_fed(["set", "-", "plant/line[@id='2']", "--attr", "a=1", "-o", "-"],
+                                  fed), 0,
+                          plant.replace('<line id="2" name="Packing">',
+                                        '<line id="2" name="Packing" a="1">'))
+        self.assertResult(run_fed(["delete", "-", "plant/line[@id='2']", "-o", "-"], fed), 0,
+                          run("delete", PLANT, "plant/line[@id='2']", "-o", "-")[1])
         copy = self.copy_of(PLANT)
-        self.assertResult(run_fed(["set", copy, "plant", "--attr", "a=1", "-o", "-"]), 0,
-                          self.FORMATTED.replace('version="3">', 'version="3" a="1">'))
+        self.assertResult(run_fed(["add", copy, "plant", "b", "-o", "-"]), 0,
+                          plant.replace("  </settings>\n", "  </settings>\n  <b/>\n"))
         self.assertEqual(read_bytes(copy), self.PLANT_BYTES)
 
     def test_errors_name_standard_input(self):
@@ -648,6 +651,14 @@ class StandardStreams(Workspace):
                           "velxmln: standard input: expected end of tag 'line'\n")
         self.assertResult(run_fed(["scan", "-", "plant/line", "--engine", "node"], bad), 2, "",
                           "velxmln: standard input: expected end of tag 'line' at line 4, column 3\n")
+        self.assertResult(run_fed(["delete", "-", "a/b", "-o", "-"], b"<a>\n<b></c></a>"), 2, "",
+                          "velxmln: standard input: expected end of tag 'b' at line 2, column 6\n")
+        latin1 = read_bytes(os.path.join(SOURCE, "tests", "tools", "data", "latin1.xml"))
+        self.assertResult(run_fed(["set", "-", "anlage/linie", "--attr", "x=1", "-o", "-"], latin1),
+                          2, "", "velxmln: standard input: cannot keep the file as it is (it is "
+                          "encoded in ISO-8859-1): rewriting it would drop its comments, processing "
+                          "instructions, DOCTYPE and layout and make it UTF-8; give --reformat to "
+                          "rewrite it anyway\n")
 
     def test_refusals_write_nothing(self):
         copy = self.copy_of(PLANT)
@@ -657,10 +668,15 @@ class StandardStreams(Workspace):
         self.assertResult(run_fed(["set", copy, "plant", "--attr", "a=1", "-o", ""]), 2, "",
                           "velxmln: set: -o names no file; give a file name, or - for standard "
                           "output\n")
-        self.assertResult(run_fed(["set", "-", "plant", "--attr", "a=1"], self.PLANT_BYTES,
-                                  cwd=self.dir), 2, "",
-                          "velxmln: set: the input is standard input, so there is no file to "
-                          "write back to; give -o FILE, or -o - for standard output\n")
+        for edit in (["set", "-", "plant", "--attr", "a=1"], ["delete", "-", "plant/line"],
+                     ["add", "-", "plant", "b"]):
+            self.assertResult(run_fed(edit + ["-o", ""], self.PLANT_BYTES, cwd=self.dir), 2, "",
+                              "velxmln: " + edit[0] + ": -o names no file; give a file name, or - "
+                              "for standard output\n")
+            self.assertResult(run_fed(edit, self.PLANT_BYTES, cwd=self.dir), 2, "",
+                              "velxmln: " + edit[0] + ": the input is standard input, so there is "
+                              "no file to write back to; give -o FILE, or -o - for standard "
+                              "output\n")
         self.assertResult(run_fed(["diff", "-", "-"], self.PLANT_BYTES), 2, "",
                           "velxmln: diff: A and B cannot both be standard input (-)\n")
         self.assertEqual(read_bytes(copy), self.PLANT_BYTES)
@@ -686,7 +702,10 @@ class StandardOutputFailures(Workspace):
         return [["format", PLANT], ["format", PLANT, "-o", "-"], ["select", PLANT, "//machine"],
                 ["diff", PLANT, REVISED], ["scan", PLANT, "plant/line/machine"],
                 ["scan", PLANT, "plant/line/machine", "--engine", "node"],
-                ["set", PLANT, "plant", "--attr", "a=1", "-o", "-"], ["format", "--help"]]
+                ["set", PLANT, "plant", "--attr", "a=1", "-o", "-"],
+                ["set", PLANT, "plant", "--attr", "a=1", "-o", "-", "--reformat"],
+                ["delete", PLANT, "plant/line", "-o", "-"], ["add", PLANT, "plant", "b", "-o", "-"],
+                ["format", "--help"]]
 
     @unittest.skipIf(EMULATOR, "/dev/full and closed descriptors are POSIX's")
     def test_a_full_disk_or_a_closed_standard_output_is_an_error(self):
@@ -707,7 +726,8 @@ class StandardOutputFailures(Workspace):
         big = self.write("big.xml", "<big>" + items + "</big>")
         other = self.write("other.xml", "<big>" + items.replace("text", "word") + "</big>")
         for args in (["format", big], ["select", big, "big/item"], ["diff", big, other],
-                     ["scan", big, "big/item"], ["scan", big, "big/item", "--engine", "node"]):
+                     ["scan", big, "big/item"], ["scan", big, "big/item", "--engine", "node"],
+                     ["set", big, "big", "--attr", "a=1", "-o", "-"]):
             # restore_signals=False passes on Python's own disposition of SIGPIPE: ignored. Under
             # Windows there is no signal, only the failed write.
             for ignored, status in ((True, 141),) if EMULATOR else ((False, -signal.SIGPIPE),
@@ -1033,11 +1053,24 @@ class EditRefusals(Workspace):
         self.assertResult(run("set", fonts, "fontconfig/config", "--text", "x", "--reformat"), 0)
         self.assertIn(b"\t<config>x<rescan>\r\n", read_bytes(fonts))
 
-    def test_help_of_the_edit_commands(self):
-        for command in ("set", "delete", "add"):
+    def test_help_of_the_edit_commands_states_what_is_kept_and_refused(self):
+        kept = ("Every byte the edit does not change is kept: comments, processing instructions, "
+                "the DOCTYPE, white space, line ends, quotes and the encoding declaration.")
+        refused = ("Refused unless --reformat (which writes the library's layout as format does): "
+                   "documents that are not UTF-8 or US-ASCII, or have an internal DTD subset.")
+        own = {
+            "set": "--attr NAME= sets an empty value. --text is refused on an element with child "
+                   "elements (the text would be mixed into them) unless --reformat.",
+            "delete": "An element on a line of its own takes the line with it. Deleting the root "
+                      "element, or an attribute that no selected element has, is refused.",
+            "add": "The new element follows the file's own indentation, line ends and quotes. An "
+                   "element that holds a text gets no child (it would be mixed into the text) "
+                   "unless --reformat.",
+        }
+        for command, rules in own.items():
             status, out, err = run(command, "--help")
             self.assertEqual((status, err), (0, ""), command)
-            self.assertIn("--reformat", out)
+            self.assertIn(" ".join([kept, rules, refused]), " ".join(out.split()), command)
 
 
 if __name__ == "__main__":
