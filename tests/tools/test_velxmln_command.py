@@ -353,8 +353,8 @@ class InputErrors(Workspace):
 
     def commands(self, path):
         return [["format", path], ["select", path, "//a"], ["diff", path, PLANT],
-                ["set", path, "a", "--text", "x"], ["scan", path, "a"],
-                ["scan", path, "a", "--engine", "node"]]
+                ["set", path, "a", "--text", "x"], ["delete", path, "a/b"], ["add", path, "a", "b"],
+                ["scan", path, "a"], ["scan", path, "a", "--engine", "node"]]
 
     def check_all(self, path, err):
         for args in self.commands(path):
@@ -383,7 +383,7 @@ class InputErrors(Workspace):
     def test_malformed_and_empty_documents(self):
         bad = self.write("bad.xml", "<a>\n<b></c></a>")
         err = "velxmln: " + bad + ": expected end of tag 'b' at line 2, column 6\n"
-        for args in self.commands(bad)[:4]:
+        for args in self.commands(bad)[:6]:
             self.assertResult(run(*args), 2, "", err)
         self.assertResult(run("diff", PLANT, bad), 2, "", err)
         empty = self.write("empty.xml", "")
@@ -427,6 +427,10 @@ class InvalidXPath(Workspace):
             err = "velxmln: invalid XPath '" + path + "': " + problem + "\n"
             self.assertResult(run("select", missing, path), 2, "", err)
             self.assertResult(run("set", missing, path, "--text", "x"), 2, "", err)
+        path, problem = "plant/line[0]", self.CASES["plant/line[0]"]
+        for edit in (["delete", missing, path], ["add", missing, path, "b"]):
+            self.assertResult(run(*edit), 2, "",
+                              "velxmln: invalid XPath '" + path + "': " + problem + "\n")
 
     def test_valid_forms(self):
         for path in ("plant", "/plant", "plant/", "//line/machine", "plant/line[@id='']",
