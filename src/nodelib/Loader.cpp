@@ -58,130 +58,10 @@ bool isBlank(std::string_view text) {
     return true;
 }
 
-// Builds the node tree of the buffer form, in the document's memory. The children of an open
-// element wait on a stack until it ends; then they get an array of exactly the right size.
-class TreeBuilder final : public Guard {
-  public:
-    explicit TreeBuilder(CXMLDocument& document)
-        : Guard(std::string()),
-          document_(document),
-          arena_(CXMLDocument::Impl::of(document).arena) {}
-
-    TreeBuilder(const TreeBuilder&) = delete;
-    TreeBuilder& operator=(const TreeBuilder&) = delete;
-
-    // Nodes still on the stack belong to no parent yet (each owns its finished subtree).
-    ~TreeBuilder() override {
-        for (CXMLNode* node : waiting_) {
-            delete node;
-        }
-    }
-
-    // A pass starts again only before the root element, when nothing has been built yet.
-    void beginPass(bool validating, const std::uint64_t& taken) override {
-        Guard::beginPass(validating, taken);
-        for (CXMLNode* node : waiting_) {
-            delete node;
-        }
-        waiting_.clear();
-        starts_.clear();
-        current_ = nullptr;
-        pending_.reset();
-    }
-
-    void startElement(const XMLCh* const, const XMLCh* const, const XMLCh* const qname,
-                      const xercesc::Attributes& attributes) override {
-        enter(qname);
-        flushText();
-        std::string name;
-        appendNarrow(name, qname, length(qname));
-        std::unique_ptr<CXMLNode> node =
-            CXMLNode::Impl::newElement(arena_, std::move(name), current_);
-        const XMLSize_t count = attributes.getLength();
-        if (count > 0) {
-            setAttributes(*node, attributes, count);
-        }
-        if (current_ != nullptr) {
-            waiting_.push_back(node.get());
-        } else {
-            CXMLDocument::Impl::of(document_).root = node.get();
-        }
-        current_ = node.release();
-        starts_.push_back(waiting_.size());
-    }
-
-    void endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const) override {
-        flushText();
-        const std::size_t start = starts_.back();
-        CXMLNode::Impl::of(*current_).setChildren(waiting_.data() + start, waiting_.size() - start);
-        waiting_.resize(start);
-        starts_.pop_back();
-        current_ = current_->GetParentNode();
-        leave();
-    }
-
-    void characters(const XMLCh* const chars, const XMLSize_t count) override {
-        deliver(count);
-        if (current_ != nullptr) {
-            pending_.append(chars, count);
-        }
-    }
-
-  private:
-    void setAttributes(CXMLNode& node, const xercesc::Attributes& attributes, XMLSize_t count) {
-        made_.clear();
-        try {
-            // Room for every attribute first: each one is made before it is listed, and a list
-            // that failed to grow would lose it.
-            made_.reserve(count);
-            for (XMLSize_t i = 0; i < count; ++i) {
-                const XMLCh* value = attributes.getValue(i);
-                const std::size_t valueLength = length(value);
-                deliver(valueLength);
-                std::string valueText;
-                appendNarrow(valueText, value, valueLength);
-                made_.push_back(CXMLNode::Impl::newAttribute(arena_, narrow(attributes.getQName(i)),
-                                                             std::move(valueText))
-                                    .release());
-            }
-            CXMLNode::Impl::of(node).setAttributes(made_.data(), made_.size());
-        } catch (...) {
-            for (CXMLAttribut* attribute : made_) {
-                delete attribute;
-            }
-            throw;
-        }
-    }
-
-    // Text is collected until the next tag, so that the text around comments, processing
-    // instructions and CDATA sections becomes one node.
-    void flushText() {
-        pending_.close();
-        if (pending_.empty()) {
-            return;
-        }
-        const std::string_view text = pending_.view();
-        if (!isBlank(text)) {
-            std::unique_ptr<CXMLTextNode> node =
-                CXMLNode::Impl::newText(arena_, std::string(text), current_);
-            waiting_.push_back(node.get());
-            node.release();
-        }
-        pending_.clear(kKeptTextBuffer);
-    }
-
-    CXMLDocument& document_;
-    NodeArena* arena_;
-    CXMLNode* current_ = nullptr;
-    NarrowText pending_;
-    std::vector<CXMLNode*> waiting_;   // children of the open elements, in order
-    std::vector<std::size_t> starts_;  // where each open element's children start
-    std::vector<CXMLAttribut*> made_;
-};
-
-// The node tree of the buffer form built from the fast reader's events, which carry the same
-// conventions as TreeBuilder's (texts joined, white-space-only text left out) and whose limits the
-// reader has checked.
+// The node tree of the buffer form, built in the document's memory from the events of either
+// reader (texts joined, white-space-only text left out, limits checked by the reader). The
+// children of an open element wait on a stack until it ends; then they get an array of exactly
+// the right size.
 class NodeEventBuilder final : public NodeEvents {
   public:
     explicit NodeEventBuilder(CXMLDocument& document)
@@ -333,8 +213,9 @@ class JoinedInput final : public std::streambuf {
     char block_[1u << 16];
 };
 
-// The same parse and the same conventions as TreeBuilder, handed to a NodeEvents receiver instead
-// of being built into nodes. Names and texts are converted into buffers that keep their room from
+// The Xerces-C parse of the node library, handed to a NodeEvents receiver as the fast reader hands
+// its events: texts around comments, processing instructions and CDATA sections joined, white
+// space alone left out. Names and texts are converted into buffers that keep their room from
 // one element to the next, so that no string is made per element here.
 class EventBuilder final : public Guard {
   public:
@@ -855,24 +736,12 @@ CXMLDocument* CXMLManager::LoadDocument(const char* buffer, unsigned int size, b
     const char* bytes = buffer != nullptr ? buffer : "";
     std::unique_ptr<CXMLDocument, detail::DocumentReleaser> document(
         CXMLDocument::Impl::newDocument());
-    {
-        detail::NodeEventBuilder events(*document);
-        detail::FastReader reader(events);
-        if (reader.read(bytes, size) != detail::FastReader::Outcome::kHandOver) {
-            return document.release();
-        }
+    detail::NodeEventBuilder events(*document);
+    detail::FastReader reader(events);
+    if (reader.read(bytes, size) == detail::FastReader::Outcome::kHandOver) {
+        // Nothing was built before the hand-over: the other path reads the whole buffer.
+        detail::xercesEvents(bytes, size, events);
     }
-    detail::TreeBuilder builder(*document);
-    builder.setRescan([bytes, size](detail::Utf8Locator& locator) {
-        return locator.feed(bytes, size) || locator.finish();
-    });
-    detail::parse(
-        [bytes, size](std::uint64_t& taken) -> std::unique_ptr<xercesc::InputSource> {
-            static const std::u16string systemId = u"memory buffer";
-            return std::make_unique<detail::StreamSource>(
-                std::make_unique<detail::MemoryStream>(bytes, size, taken), systemId);
-        },
-        builder, nullptr);
     return document.release();
 }
 

@@ -543,9 +543,11 @@ class PrintedPathsRoundTrip(Workspace):
 
     def files(self):
         if EMULATOR:
-            # A few hundred runs under the emulator would take minutes. The document is ASCII:
-            # there the command writes texts in the ANSI code page, which run() does not decode.
-            return [os.path.join(SOURCE, "examples", "data", "service.xml")]
+            # A few hundred runs under the emulator would take minutes; and there the command
+            # prints texts in the ANSI code page, so the document keeps to ASCII.
+            return [self.write("ascii.xml", "<root><dir prefix='xdg'>a</dir><dir>b</dir>"
+                               "<dir prefix=''>c</dir><mime type='text/plain'><c>x</c></mime>"
+                               "<mime type=\"it's/odd\"><c>y</c></mime></root>")]
         folders = [os.path.join(SOURCE, "examples", "data"), os.path.join(SOURCE, "tests", "data"),
                    os.path.join(SOURCE, "tests", "tools", "data")]
         return sorted(os.path.join(f, n) for f in folders for n in os.listdir(f) if n.endswith(".xml"))
